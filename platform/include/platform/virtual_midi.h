@@ -1,0 +1,84 @@
+// Control of the built-in virtual MIDI ports (RDN417_MIDI_BACKEND=virtual), for tests and for
+// trying the program without MIDI hardware. Not available on Windows.
+#pragma once
+
+#include "platform/midi_operation.h"
+#include "platform/win32.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace virtual_midi {
+
+using Bytes = std::vector<std::uint8_t>;
+
+enum class OutputKind {
+    Converter,  // a simulated RDN417 that decodes what it receives
+    Loopback,   // forwards what it receives to an input port
+    Sink,       // only records what it receives
+};
+
+struct OutputPort {
+    std::string name;
+    OutputKind kind = OutputKind::Sink;
+    int loopbackInput = -1;  // for Loopback: the input port index that receives the bytes
+};
+
+// What the simulated converter has taken from the messages it received. Empty until set.
+struct ConverterState {
+    std::optional<int> channel;  // 0..15, of the last message it took
+    std::optional<int> noteRef;
+    std::optional<int> modeFlags;
+    std::optional<int> auxController;
+    std::optional<int> testController;  // controller number of the last Control Change
+    std::optional<int> testValue;       // value of the last Control Change
+    int parameterMessages = 0;
+    int controlChanges = 0;
+    int ignoredMessages = 0;  // anything it does not understand
+
+    bool pitchTable() const { return modeFlags.value_or(0) & 0x20; }
+    bool auxFromController() const { return modeFlags.value_or(0) & 0x40; }
+};
+
+constexpr const char* kConverterName = "RDN417 Simulator";
+constexpr const char* kLoopbackOutName = "Virtual Loopback Out";
+constexpr const char* kLoopbackInName = "Virtual Loopback In";
+
+// True when this process uses the virtual backend.
+bool Active();
+
+// Replaces the port lists. Ports already open keep working until closed; what they receive no
+// longer shows under an index.
+void SetPorts(std::vector<OutputPort> outputs, std::vector<std::string> inputs);
+// The default lists (converter and loopback out; loopback in), with every record, converter
+// state, injected fault and held completion cleared. Open ports must be closed first.
+void Reset();
+
+// Every message output port `index` has sent on, oldest first: short messages as their 1 to 3
+// bytes, long messages whole.
+std::vector<Bytes> Received(unsigned index);
+// State of the converter at output port `index` (empty for ports of other kinds).
+ConverterState Converter(unsigned index = 0);
+
+// Input arriving at input port `index`. False when that port is not open. A time stamp, in
+// milliseconds since midiInStart, replaces the port's own clock. System Exclusive that does
+// not start with F0, end with F7 and hold only data bytes between arrives as faulty.
+bool InjectShort(unsigned index, DWORD packed, std::optional<DWORD> timestamp = std::nullopt);
+bool InjectSysex(unsigned index, Bytes bytes, std::optional<DWORD> timestamp = std::nullopt);
+
+// Waits until everything sent and injected before the call has been delivered and its
+// callbacks have run (held completions stay held).
+void Flush();
+
+// While held, finished long messages wait for ReleaseCompletions before MOM_DONE; their
+// headers stay queued, so closing the port is refused.
+void HoldCompletions(bool hold);
+void ReleaseCompletions();
+std::size_t HeldCompletions();
+
+// The next call of `operation` returns `code` and does nothing else.
+void FailNext(platform::midi::Operation operation, MMRESULT code);
+
+}  // namespace virtual_midi

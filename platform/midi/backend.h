@@ -1,0 +1,58 @@
+// What a MIDI backend provides to the winmm layer: port lists and open connections. The winmm
+// layer owns everything Windows defines on top (handles, headers, buffers, callbacks, time
+// stamps), so a backend only moves bytes.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace platform::midi {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Where an open input connection delivers what arrives. Any thread may call it.
+class InputSink {
+  public:
+    virtual ~InputSink() = default;
+    // A short message packed as in MM_MIM_DATA; a time stamp in milliseconds since the port was
+    // started, or none to stamp it when it is delivered.
+    virtual void shortMessage(DWORD packed, std::optional<DWORD> timestamp) = 0;
+    // A whole System Exclusive message as it arrived, well-formed or not.
+    virtual void sysex(Bytes bytes, std::optional<DWORD> timestamp) = 0;
+};
+
+class OutputConnection {
+  public:
+    virtual ~OutputConnection() = default;
+    // Sends one complete message (a short message's bytes or a long message). Called on the
+    // delivery thread, one message at a time, in the order the program sent them.
+    virtual MMRESULT send(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// Closing the connection is destroying it; no sink call follows the destructor's return.
+class InputConnection {
+  public:
+    virtual ~InputConnection() = default;
+};
+
+class Backend {
+  public:
+    virtual ~Backend() = default;
+    // Port names as the host reports them now; the winmm layer makes them fit and distinct.
+    virtual std::vector<std::string> outputNames() = 0;
+    virtual std::vector<std::string> inputNames() = 0;
+    virtual MMRESULT openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) = 0;
+    virtual MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
+                               std::unique_ptr<InputConnection>& connection) = 0;
+};
+
+// The backend RDN417_MIDI_BACKEND names, created once per process.
+Backend& SelectedBackend();
+
+}  // namespace platform::midi

@@ -1,0 +1,66 @@
+#include "delivery_thread.h"
+
+#include <future>
+
+namespace platform::midi {
+
+DeliveryThread::DeliveryThread() : thread_([this] { run(); }) {}
+
+DeliveryThread::~DeliveryThread() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void DeliveryThread::post(std::function<void()> job) {
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void DeliveryThread::runAndWait(const std::function<void()>& job) {
+    if (isCurrent()) {
+        job();
+        return;
+    }
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    post([&] {
+        job();
+        done.set_value();
+    });
+    finished.wait();
+}
+
+void DeliveryThread::flush() {
+    if (isCurrent())
+        return;
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+}
+
+void DeliveryThread::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (jobs_.empty())
+            return;
+        std::function<void()> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        job();
+        job = nullptr;  // what the job holds is released before anyone sees the thread idle
+        lock.lock();
+        busy_ = false;
+        if (jobs_.empty())
+            idle_.notify_all();
+    }
+}
+
+}  // namespace platform::midi

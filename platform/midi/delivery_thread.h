@@ -1,0 +1,41 @@
+// The one thread on which the winmm layer sends, receives and calls the driver callbacks, as a
+// Windows MIDI driver does on its own thread. Jobs run in the order they were posted.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace platform::midi {
+
+class DeliveryThread {
+  public:
+    DeliveryThread();
+    ~DeliveryThread();
+    DeliveryThread(const DeliveryThread&) = delete;
+    DeliveryThread& operator=(const DeliveryThread&) = delete;
+
+    void post(std::function<void()> job);
+    // Runs the job after every job posted before it and returns when it has run. On the
+    // delivery thread itself (a driver callback calling in) it runs at once, since jobs there
+    // already run one at a time and waiting would never end.
+    void runAndWait(const std::function<void()>& job);
+    // Waits until no job is queued or running, including jobs that jobs posted.
+    void flush();
+    bool isCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+  private:
+    void run();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    bool busy_ = false;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace platform::midi

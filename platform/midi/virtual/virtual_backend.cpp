@@ -1,0 +1,136 @@
+#include "virtual_backend.h"
+
+namespace platform::midi {
+
+class VirtualBackend::OutputLink : public OutputConnection {
+  public:
+    OutputLink(VirtualBackend& backend, std::shared_ptr<Output> output)
+        : backend_(backend), output_(std::move(output)) {}
+
+    MMRESULT send(std::span<const std::uint8_t> bytes) override {
+        backend_.take(*output_, bytes);
+        return MMSYSERR_NOERROR;
+    }
+
+  private:
+    VirtualBackend& backend_;
+    std::shared_ptr<Output> output_;
+};
+
+class VirtualBackend::InputLink : public InputConnection {
+  public:
+    InputLink(VirtualBackend& backend, std::shared_ptr<Input> input)
+        : backend_(backend), input_(std::move(input)) {}
+    ~InputLink() override {
+        std::lock_guard lock(backend_.mutex_);
+        input_->sink.reset();
+    }
+
+  private:
+    VirtualBackend& backend_;
+    std::shared_ptr<Input> input_;
+};
+
+VirtualBackend::VirtualBackend() {
+    setPorts({{virtual_midi::kConverterName, virtual_midi::OutputKind::Converter},
+              {virtual_midi::kLoopbackOutName, virtual_midi::OutputKind::Loopback, 0}},
+             {virtual_midi::kLoopbackInName});
+}
+
+std::vector<std::string> VirtualBackend::outputNames() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    for (const auto& output : outputs_)
+        names.push_back(output->spec.name);
+    return names;
+}
+
+std::vector<std::string> VirtualBackend::inputNames() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    for (const auto& input : inputs_)
+        names.push_back(input->name);
+    return names;
+}
+
+MMRESULT VirtualBackend::openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) {
+    std::lock_guard lock(mutex_);
+    if (index >= outputs_.size())
+        return MMSYSERR_BADDEVICEID;
+    connection = std::make_unique<OutputLink>(*this, outputs_[index]);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualBackend::openInput(unsigned index, std::shared_ptr<InputSink> sink,
+                                   std::unique_ptr<InputConnection>& connection) {
+    std::lock_guard lock(mutex_);
+    if (index >= inputs_.size())
+        return MMSYSERR_BADDEVICEID;
+    if (inputs_[index]->sink)
+        return MMSYSERR_ALLOCATED;
+    inputs_[index]->sink = std::move(sink);
+    connection = std::make_unique<InputLink>(*this, inputs_[index]);
+    return MMSYSERR_NOERROR;
+}
+
+void VirtualBackend::take(Output& output, std::span<const std::uint8_t> bytes) {
+    std::shared_ptr<InputSink> forwardTo;
+    {
+        std::lock_guard lock(mutex_);
+        output.received.emplace_back(bytes.begin(), bytes.end());
+        switch (output.spec.kind) {
+            case virtual_midi::OutputKind::Converter:
+                output.converter.receive(bytes);
+                break;
+            case virtual_midi::OutputKind::Loopback: {
+                const auto target = static_cast<std::size_t>(output.spec.loopbackInput);
+                if (output.spec.loopbackInput >= 0 && target < inputs_.size())
+                    forwardTo = inputs_[target]->sink;
+                break;
+            }
+            case virtual_midi::OutputKind::Sink:
+                break;
+        }
+    }
+    if (!forwardTo || bytes.empty())
+        return;
+    if (bytes[0] == 0xF0) {
+        forwardTo->sysex(Bytes(bytes.begin(), bytes.end()), std::nullopt);
+    } else {
+        DWORD packed = 0;
+        for (std::size_t i = 0; i < bytes.size() && i < 3; ++i)
+            packed |= static_cast<DWORD>(bytes[i]) << (8 * i);
+        forwardTo->shortMessage(packed, std::nullopt);
+    }
+}
+
+void VirtualBackend::setPorts(std::vector<virtual_midi::OutputPort> outputs,
+                              std::vector<std::string> inputs) {
+    std::lock_guard lock(mutex_);
+    outputs_.clear();
+    for (auto& spec : outputs)
+        outputs_.push_back(std::make_shared<Output>(Output{std::move(spec), {}, {}}));
+    inputs_.clear();
+    for (auto& name : inputs)
+        inputs_.push_back(std::make_shared<Input>(Input{std::move(name), nullptr}));
+}
+
+std::vector<Bytes> VirtualBackend::received(unsigned index) {
+    std::lock_guard lock(mutex_);
+    return index < outputs_.size() ? outputs_[index]->received : std::vector<Bytes>{};
+}
+
+virtual_midi::ConverterState VirtualBackend::converter(unsigned index) {
+    std::lock_guard lock(mutex_);
+    if (index >= outputs_.size() ||
+        outputs_[index]->spec.kind != virtual_midi::OutputKind::Converter)
+        return {};
+    return outputs_[index]->converter.state();
+}
+
+std::shared_ptr<InputSink> VirtualBackend::inputSink(unsigned index) {
+    std::lock_guard lock(mutex_);
+    return index < inputs_.size() ? inputs_[index]->sink : nullptr;
+}
+
+}  // namespace platform::midi

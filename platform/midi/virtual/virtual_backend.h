@@ -1,0 +1,53 @@
+// In-process MIDI ports: a simulated converter, a loopback output whose bytes come back on an
+// input, and inputs that tests feed.
+#pragma once
+
+#include "../backend.h"
+#include "platform/virtual_midi.h"
+#include "simulated_converter.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform::midi {
+
+class VirtualBackend : public Backend {
+  public:
+    struct Output {
+        virtual_midi::OutputPort spec;
+        std::vector<Bytes> received;
+        SimulatedConverter converter;
+    };
+    struct Input {
+        std::string name;
+        std::shared_ptr<InputSink> sink;  // while open
+    };
+
+    VirtualBackend();
+
+    std::vector<std::string> outputNames() override;
+    std::vector<std::string> inputNames() override;
+    MMRESULT openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) override;
+    MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
+                       std::unique_ptr<InputConnection>& connection) override;
+
+    void setPorts(std::vector<virtual_midi::OutputPort> outputs, std::vector<std::string> inputs);
+    std::vector<Bytes> received(unsigned index);
+    virtual_midi::ConverterState converter(unsigned index);
+    // The sink of open input `index`, or null.
+    std::shared_ptr<InputSink> inputSink(unsigned index);
+
+  private:
+    class OutputLink;
+    class InputLink;
+
+    void take(Output& output, std::span<const std::uint8_t> bytes);
+
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<Output>> outputs_;
+    std::vector<std::shared_ptr<Input>> inputs_;
+};
+
+}  // namespace platform::midi

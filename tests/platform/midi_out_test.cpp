@@ -1,0 +1,314 @@
+#include "midi_recorder.h"
+#include "platform/virtual_midi.h"
+#include "platform/win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using platform::midi::Operation;
+using virtual_midi::Bytes;
+
+class MidiOut : public ::testing::Test {
+  protected:
+    void SetUp() override { virtual_midi::Reset(); }
+    void TearDown() override {
+        virtual_midi::ReleaseCompletions();
+        virtual_midi::Flush();
+        for (HMIDIOUT handle : opened_)
+            midiOutClose(handle);
+        virtual_midi::Reset();
+    }
+
+    HMIDIOUT open(UINT device, DWORD flags = CALLBACK_FUNCTION) {
+        HMIDIOUT handle = nullptr;
+        EXPECT_EQ(midiOutOpen(&handle, device, recorder_.function(), recorder_.instance(), flags),
+                  MMSYSERR_NOERROR);
+        opened_.push_back(handle);
+        return handle;
+    }
+
+    MIDIHDR header(std::vector<char>& data) {
+        MIDIHDR h{};
+        h.lpData = data.data();
+        h.dwBufferLength = static_cast<DWORD>(data.size());
+        return h;
+    }
+
+    CallbackRecorder recorder_;
+    std::vector<HMIDIOUT> opened_;
+};
+
+std::string outName(UINT_PTR id) {
+    MIDIOUTCAPSA caps{};
+    EXPECT_EQ(midiOutGetDevCapsA(id, &caps, sizeof caps), MMSYSERR_NOERROR);
+    return caps.szPname;
+}
+
+TEST_F(MidiOut, ListsTheSimulatorTheLoopbackAndTheMapper) {
+    ASSERT_EQ(midiOutGetNumDevs(), 2u);
+    EXPECT_EQ(outName(0), "RDN417 Simulator");
+    EXPECT_EQ(outName(1), "Virtual Loopback Out");
+    EXPECT_EQ(outName(MIDI_MAPPER), "MIDI Mapper");
+    EXPECT_EQ(outName(static_cast<UINT_PTR>(-1)), "MIDI Mapper");
+    MIDIOUTCAPSA caps{};
+    EXPECT_EQ(midiOutGetDevCapsA(2, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(midiOutGetDevCapsA(static_cast<UINT_PTR>(-2), &caps, sizeof caps),
+              MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(midiOutGetDevCapsA(0, nullptr, sizeof caps), MMSYSERR_INVALPARAM);
+}
+
+TEST_F(MidiOut, PortListsFollowTheControlApiIncludingNone) {
+    virtual_midi::SetPorts({}, {});
+    EXPECT_EQ(midiOutGetNumDevs(), 0u);
+    EXPECT_EQ(midiInGetNumDevs(), 0u);
+    EXPECT_EQ(outName(MIDI_MAPPER), "MIDI Mapper");
+    HMIDIOUT handle = reinterpret_cast<HMIDIOUT>(1);
+    EXPECT_EQ(midiOutOpen(&handle, MIDI_MAPPER, 0, 0, CALLBACK_NULL), MIDIERR_NODEVICE);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+}
+
+TEST_F(MidiOut, LongNamesAreCutBetweenCharactersAndRepeatedNamesMadeDistinct) {
+    // 30 ASCII bytes and a 3-byte character: the character does not fit in 31 bytes.
+    const std::string long_name = std::string(30, 'a') + "\xE2\x82\xAC";
+    virtual_midi::SetPorts({{long_name}, {"Port"}, {"Port"}, {"Bad \xFF byte"}}, {});
+    EXPECT_EQ(outName(0), std::string(30, 'a'));
+    EXPECT_EQ(outName(1), "Port");
+    EXPECT_EQ(outName(2), "Port 2");
+    EXPECT_EQ(outName(3), "Bad ? byte");
+    // Same devices, same names.
+    EXPECT_EQ(outName(2), "Port 2");
+}
+
+TEST_F(MidiOut, OpenRefusesBadArgumentsAndAPortInUse) {
+    HMIDIOUT handle = nullptr;
+    EXPECT_EQ(midiOutOpen(nullptr, 0, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(midiOutOpen(&handle, 2, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_FUNCTION), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, 0x80000000), MMSYSERR_INVALFLAG);
+    EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_WINDOW), MMSYSERR_NOTSUPPORTED);
+
+    HMIDIOUT first = open(0);
+    EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_NULL), MMSYSERR_ALLOCATED);
+    // The mapper stands for port 0, which is taken.
+    EXPECT_EQ(midiOutOpen(&handle, MIDI_MAPPER, 0, 0, CALLBACK_NULL), MMSYSERR_ALLOCATED);
+    EXPECT_EQ(recorder_.calls(MOM_OPEN).size(), 1u);
+    ASSERT_EQ(midiOutClose(first), MMSYSERR_NOERROR);
+    opened_.clear();
+    EXPECT_EQ(recorder_.calls(MOM_CLOSE).size(), 1u);
+    // Closed handles are dead for good.
+    EXPECT_EQ(midiOutClose(first), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(midiOutShortMsg(first, 0x000090), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(midiOutShortMsg(nullptr, 0x000090), MMSYSERR_INVALHANDLE);
+    HMIDIOUT again = open(MIDI_MAPPER);
+    EXPECT_NE(again, first);
+}
+
+TEST_F(MidiOut, ShortMessagesReachThePortPackedStatusFirst) {
+    HMIDIOUT out = open(0);
+    // Control Change on channel 16: 0xB0 + 15, controller 7, value 100.
+    ASSERT_EQ(midiOutShortMsg(out, 0xBF + 7 * 256 + 100 * 65536), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiOutShortMsg(out, 0x00C1 | (5 << 8)), MMSYSERR_NOERROR);  // program change
+    ASSERT_EQ(midiOutShortMsg(out, 0x0000FE), MMSYSERR_NOERROR);           // active sensing
+    // Running status: data bytes only, after the program change.
+    ASSERT_EQ(midiOutShortMsg(out, 0x0009), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutShortMsg(out, 0x0000F0), MMSYSERR_INVALPARAM);
+    virtual_midi::Flush();
+    EXPECT_EQ(virtual_midi::Received(0),
+              (std::vector<Bytes>{{0xBF, 7, 100}, {0xC1, 5}, {0xFE}, {0xC1, 9}}));
+    auto state = virtual_midi::Converter(0);
+    EXPECT_EQ(state.channel, 15);
+    EXPECT_EQ(state.testController, 7);
+    EXPECT_EQ(state.testValue, 100);
+    EXPECT_EQ(state.controlChanges, 1);
+    EXPECT_EQ(state.ignoredMessages, 3);
+}
+
+TEST_F(MidiOut, RunningStatusWithoutAPreviousStatusIsRefused) {
+    HMIDIOUT out = open(0);
+    EXPECT_EQ(midiOutShortMsg(out, 0x0040), MMSYSERR_INVALPARAM);
+}
+
+TEST_F(MidiOut, HeaderRulesFollowWindows) {
+    HMIDIOUT out = open(0);
+    std::vector<char> data{'\xF0', 0x70, 0x00, 0x7E, 0x0C, 0x00, '\xF7'};
+    MIDIHDR h = header(data);
+    EXPECT_EQ(midiOutLongMsg(out, &h, sizeof h), MIDIERR_UNPREPARED);
+    EXPECT_EQ(midiOutPrepareHeader(out, &h, 64), MMSYSERR_INVALPARAM);  // short of the record
+    EXPECT_EQ(midiOutPrepareHeader(out, nullptr, sizeof h), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(midiOutPrepareHeader(nullptr, &h, sizeof h), MMSYSERR_INVALHANDLE);
+    MIDIHDR empty{};
+    EXPECT_EQ(midiOutPrepareHeader(out, &empty, sizeof empty), MMSYSERR_INVALPARAM);
+    ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+    EXPECT_TRUE(h.dwFlags & MHDR_PREPARED);
+
+    virtual_midi::HoldCompletions(true);
+    ASSERT_EQ(midiOutLongMsg(out, &h, sizeof h), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutLongMsg(out, &h, sizeof h), MIDIERR_STILLPLAYING);
+    EXPECT_EQ(midiOutUnprepareHeader(out, &h, sizeof h), MIDIERR_STILLPLAYING);
+    virtual_midi::Flush();
+    EXPECT_EQ(virtual_midi::HeldCompletions(), 1u);
+    EXPECT_EQ(midiOutClose(out), MIDIERR_STILLPLAYING);
+
+    virtual_midi::ReleaseCompletions();
+    virtual_midi::Flush();
+    EXPECT_EQ(h.dwFlags & (MHDR_DONE | MHDR_INQUEUE), MHDR_DONE);
+    EXPECT_EQ(midiOutUnprepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+    EXPECT_FALSE(h.dwFlags & MHDR_PREPARED);
+    EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    opened_.clear();
+    EXPECT_EQ(virtual_midi::Converter(0).noteRef, 12);
+}
+
+// The path every component relies on: the callback runs on the delivery thread and posts to a
+// message-only window; the procedure then sees the header on the pumping thread.
+HWND doneWindow = nullptr;
+
+void CALLBACK postDone(HDRVR, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
+    if (message == MOM_DONE)
+        PostMessageA(doneWindow, MM_MOM_DONE, 0, static_cast<LPARAM>(param1));
+}
+
+TEST_F(MidiOut, BackToBackLongMessagesEachCompleteOnTheGuiThreadWithTheirOwnHeader) {
+    std::vector<std::pair<LPMIDIHDR, std::thread::id>> completed;
+    platform::MessageWindow window([&](HWND, UINT message, WPARAM, LPARAM lParam) {
+        if (message == MM_MOM_DONE)
+            completed.emplace_back(reinterpret_cast<LPMIDIHDR>(lParam), std::this_thread::get_id());
+        return LRESULT{0};
+    });
+    doneWindow = window.handle();
+    HMIDIOUT out = nullptr;
+    ASSERT_EQ(midiOutOpen(&out, 0, reinterpret_cast<DWORD_PTR>(&postDone), 0, CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    opened_.push_back(out);
+
+    std::vector<char> first{'\xF0', 0x70, 0x0F, 0x7E, 0x0F, 0x07, '\xF7'};
+    std::vector<char> second{'\xF0', 0x70, 0x0F, 0x7C, 0x00, 0x06, '\xF7'};
+    MIDIHDR h1 = header(first), h2 = header(second);
+    for (MIDIHDR* h : {&h1, &h2}) {
+        ASSERT_EQ(midiOutPrepareHeader(out, h, sizeof *h), MMSYSERR_NOERROR);
+        ASSERT_EQ(midiOutLongMsg(out, h, sizeof *h), MMSYSERR_NOERROR);
+    }
+    for (int i = 0; i < 500 && completed.size() < 2; ++i)
+        platform::PumpMessages(10);
+
+    ASSERT_EQ(completed.size(), 2u);
+    EXPECT_EQ(completed[0].first, &h1);
+    EXPECT_EQ(completed[1].first, &h2);
+    EXPECT_EQ(completed[0].second, std::this_thread::get_id());
+    EXPECT_EQ(virtual_midi::Received(0),
+              (std::vector<Bytes>{{0xF0, 0x70, 0x0F, 0x7E, 0x0F, 0x07, 0xF7},
+                                  {0xF0, 0x70, 0x0F, 0x7C, 0x00, 0x06, 0xF7}}));
+    auto state = virtual_midi::Converter(0);
+    EXPECT_EQ(state.channel, 15);
+    EXPECT_EQ(state.noteRef, 127);
+    EXPECT_EQ(state.modeFlags, 0x60);
+    EXPECT_TRUE(state.pitchTable());
+    EXPECT_TRUE(state.auxFromController());
+}
+
+TEST_F(MidiOut, CompletionsComeFromTheDeliveryThreadAfterTheCallReturned) {
+    HMIDIOUT out = open(0);
+    std::vector<char> data{'\xF0', 0x70, 0x01, 0x7D, 0x03, 0x00, '\xF7'};
+    MIDIHDR h = header(data);
+    ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiOutLongMsg(out, &h, sizeof h), MMSYSERR_NOERROR);
+    virtual_midi::Flush();
+    auto done = recorder_.calls(MOM_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].param1, reinterpret_cast<DWORD_PTR>(&h));
+    EXPECT_EQ(done[0].handle, static_cast<void*>(out));
+    EXPECT_NE(done[0].thread, std::this_thread::get_id());
+    EXPECT_EQ(virtual_midi::Converter(0).auxController, 3);
+    EXPECT_EQ(virtual_midi::Converter(0).channel, 1);
+}
+
+TEST_F(MidiOut, TheConverterIgnoresWhatIsNotAParameterMessage) {
+    HMIDIOUT out = open(0);
+    std::vector<std::vector<char>> messages{
+        {'\xF0', 0x70, 0x00, 0x7B, 0x01, 0x00, '\xF7'},        // unknown code
+        {'\xF0', 0x71, 0x00, 0x7E, 0x01, 0x00, '\xF7'},        // another maker
+        {'\xF0', 0x70, 0x00, 0x7E, 0x01, 0x00, 0x00, '\xF7'},  // too long
+        {'\xF0', 0x70, 0x00, 0x7E, 0x10, 0x00, '\xF7'},        // nibble out of range
+    };
+    std::vector<MIDIHDR> headers;
+    headers.reserve(messages.size());
+    for (auto& m : messages) {
+        headers.push_back(header(m));
+        ASSERT_EQ(midiOutPrepareHeader(out, &headers.back(), sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+        ASSERT_EQ(midiOutLongMsg(out, &headers.back(), sizeof(MIDIHDR)), MMSYSERR_NOERROR);
+    }
+    virtual_midi::Flush();
+    auto state = virtual_midi::Converter(0);
+    EXPECT_EQ(state.ignoredMessages, 4);
+    EXPECT_EQ(state.parameterMessages, 0);
+    EXPECT_FALSE(state.noteRef.has_value());
+    EXPECT_FALSE(state.channel.has_value());
+}
+
+TEST_F(MidiOut, InjectedFaultsFailOnlyTheNextCall) {
+    virtual_midi::FailNext(Operation::OutOpen, MMSYSERR_NOMEM);
+    HMIDIOUT handle = nullptr;
+    EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOMEM);
+    HMIDIOUT out = open(0);
+
+    virtual_midi::FailNext(Operation::OutGetDevCaps, MMSYSERR_NODRIVER);
+    MIDIOUTCAPSA caps{};
+    EXPECT_EQ(midiOutGetDevCapsA(0, &caps, sizeof caps), MMSYSERR_NODRIVER);
+    EXPECT_EQ(midiOutGetDevCapsA(0, &caps, sizeof caps), MMSYSERR_NOERROR);
+
+    virtual_midi::FailNext(Operation::OutShortMsg, MIDIERR_NOTREADY);
+    EXPECT_EQ(midiOutShortMsg(out, 0x90), MIDIERR_NOTREADY);
+
+    std::vector<char> data{'\xF0', '\xF7'};
+    MIDIHDR h = header(data);
+    virtual_midi::FailNext(Operation::OutPrepareHeader, MMSYSERR_NOMEM);
+    EXPECT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOMEM);
+    EXPECT_FALSE(h.dwFlags & MHDR_PREPARED);
+    ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+    virtual_midi::FailNext(Operation::OutLongMsg, MIDIERR_NOTREADY);
+    EXPECT_EQ(midiOutLongMsg(out, &h, sizeof h), MIDIERR_NOTREADY);
+    EXPECT_FALSE(h.dwFlags & MHDR_INQUEUE);
+    virtual_midi::FailNext(Operation::OutUnprepareHeader, MMSYSERR_ERROR);
+    EXPECT_EQ(midiOutUnprepareHeader(out, &h, sizeof h), MMSYSERR_ERROR);
+    EXPECT_EQ(midiOutUnprepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+
+    virtual_midi::FailNext(Operation::OutClose, MMSYSERR_HANDLEBUSY);
+    EXPECT_EQ(midiOutClose(out), MMSYSERR_HANDLEBUSY);
+    virtual_midi::Flush();
+    EXPECT_TRUE(virtual_midi::Received(0).empty());
+}
+
+TEST_F(MidiOut, ClosingFromInsideTheCallbackNeitherHangsNorCallsBackLater) {
+    struct Closer {
+        HMIDIOUT handle = nullptr;
+        MMRESULT result = MMSYSERR_ERROR;
+        std::atomic<int> calls{0};
+        static void CALLBACK callback(HDRVR, UINT message, DWORD_PTR instance, DWORD_PTR,
+                                      DWORD_PTR) {
+            auto* self = reinterpret_cast<Closer*>(instance);
+            self->calls.fetch_add(1);
+            if (message == MOM_DONE)
+                self->result = midiOutClose(self->handle);
+        }
+    } closer;
+    ASSERT_EQ(midiOutOpen(&closer.handle, 0, reinterpret_cast<DWORD_PTR>(&Closer::callback),
+                          reinterpret_cast<DWORD_PTR>(&closer), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    std::vector<char> data{'\xF0', '\xF7'};
+    MIDIHDR h = header(data);
+    ASSERT_EQ(midiOutPrepareHeader(closer.handle, &h, sizeof h), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiOutLongMsg(closer.handle, &h, sizeof h), MMSYSERR_NOERROR);
+    virtual_midi::Flush();
+    EXPECT_EQ(closer.result, MMSYSERR_NOERROR);
+    EXPECT_EQ(closer.calls.load(), 3);  // open, done, close
+    EXPECT_EQ(midiOutShortMsg(closer.handle, 0x90), MMSYSERR_INVALHANDLE);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+#include "platform/win32.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Delivery {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::thread::id thread;
+};
+
+// Pumps until `count` messages arrived or a generous limit passed.
+void pumpUntil(const std::vector<Delivery>& seen, std::size_t count) {
+    for (int i = 0; i < 2000 && seen.size() < count; ++i)
+        platform::PumpMessages(10);
+}
+
+TEST(PostedMessages, ReachTheProcedureOnThePumpingThreadInPostingOrder) {
+    std::vector<Delivery> seen;
+    platform::MessageWindow window([&](HWND, UINT m, WPARAM w, LPARAM l) {
+        seen.push_back({m, w, l, std::this_thread::get_id()});
+        return LRESULT{0};
+    });
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 2000;
+    std::atomic<int> refused{0};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < kThreads; ++t) {
+        posters.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                while (!PostMessageA(window.handle(), WM_USER + t, static_cast<WPARAM>(i), t)) {
+                    refused.fetch_add(1);
+                    std::this_thread::yield();
+                }
+            }
+        });
+    }
+    pumpUntil(seen, kThreads * kPerThread);
+    for (auto& poster : posters)
+        poster.join();
+    pumpUntil(seen, kThreads * kPerThread);
+
+    ASSERT_EQ(seen.size(), std::size_t{kThreads * kPerThread});
+    std::vector<WPARAM> next(kThreads, 0);
+    for (const Delivery& d : seen) {
+        EXPECT_EQ(d.thread, std::this_thread::get_id());
+        const auto poster = static_cast<std::size_t>(d.lParam);
+        ASSERT_EQ(d.message, WM_USER + poster);
+        // Each poster's messages arrive in the order it posted them.
+        EXPECT_EQ(d.wParam, next[poster]++);
+    }
+}
+
+TEST(PostedMessages, NothingIsDeliveredToADestroyedWindow) {
+    int delivered = 0;
+    HWND window = platform::CreateMessageWindow([&](HWND, UINT, WPARAM, LPARAM) {
+        ++delivered;
+        return LRESULT{0};
+    });
+    ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
+    platform::DestroyMessageWindow(window);
+    // Posting to a window that is gone is accepted, as Windows may accept it racing with the
+    // destruction; the message must simply never arrive.
+    PostMessageA(window, WM_USER, 1, 0);
+    EXPECT_EQ(platform::PumpMessages(0), 0);
+    EXPECT_EQ(delivered, 0);
+
+    // A new window never receives what was meant for the old one.
+    std::vector<WPARAM> later;
+    platform::MessageWindow fresh([&](HWND, UINT, WPARAM w, LPARAM) {
+        later.push_back(w);
+        return LRESULT{0};
+    });
+    EXPECT_NE(fresh.handle(), window);
+    PostMessageA(window, WM_USER, 2, 0);
+    PostMessageA(fresh.handle(), WM_USER, 3, 0);
+    platform::PumpMessages(0);
+    EXPECT_EQ(later, std::vector<WPARAM>{3});
+}
+
+TEST(PostedMessages, AProcedureMayDestroyItsOwnWindowWhileLaterMessagesWait) {
+    int calls = 0;
+    HWND self = nullptr;
+    self = platform::CreateMessageWindow([&](HWND window, UINT, WPARAM, LPARAM) {
+        ++calls;
+        platform::DestroyMessageWindow(window);
+        return LRESULT{0};
+    });
+    PostMessageA(self, WM_USER, 0, 0);
+    PostMessageA(self, WM_USER, 1, 0);
+    EXPECT_EQ(platform::PumpMessages(0), 1);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(PostedMessages, NullWindowAndFullMailboxAreRefused) {
+    EXPECT_FALSE(PostMessageA(nullptr, WM_USER, 0, 0));
+
+    int delivered = 0;
+    platform::MessageWindow window([&](HWND, UINT, WPARAM, LPARAM) {
+        ++delivered;
+        return LRESULT{0};
+    });
+    int accepted = 0;
+    while (PostMessageA(window.handle(), WM_USER, 0, 0) && accepted < 1'000'000)
+        ++accepted;
+    EXPECT_EQ(accepted, 10000);
+    EXPECT_FALSE(PostMessageA(window.handle(), WM_USER, 0, 0));
+    while (platform::PumpMessages(0) > 0) {
+    }
+    EXPECT_EQ(delivered, accepted);
+    // Room again once drained.
+    EXPECT_TRUE(PostMessageA(window.handle(), WM_USER, 0, 0));
+    platform::PumpMessages(0);
+}
+
+TEST(PostedMessages, TheWakeupDescriptorIsReadableExactlyWhileMessagesWait) {
+    platform::MessageWindow window([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; });
+    platform::PumpMessages(0);
+    pollfd watched{platform::PostedMessageFd(), POLLIN, 0};
+    EXPECT_EQ(poll(&watched, 1, 0), 0);
+
+    std::thread([&] { PostMessageA(window.handle(), WM_USER, 0, 0); }).join();
+    EXPECT_EQ(poll(&watched, 1, 0), 1);
+    EXPECT_EQ(platform::DispatchPostedMessages(), 1);
+    EXPECT_EQ(poll(&watched, 1, 0), 0);
+}
+
+TEST(PostedMessages, APumpWaitsForAMessageFromAnotherThread) {
+    std::vector<Delivery> seen;
+    platform::MessageWindow window([&](HWND, UINT m, WPARAM w, LPARAM l) {
+        seen.push_back({m, w, l, std::this_thread::get_id()});
+        return LRESULT{0};
+    });
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        PostMessageA(window.handle(), WM_USER + 7, 42, -1);
+    });
+    EXPECT_EQ(platform::PumpMessages(-1), 1);
+    poster.join();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].message, WM_USER + 7);
+    EXPECT_EQ(seen[0].wParam, 42u);
+    EXPECT_EQ(seen[0].lParam, -1);
+}
+
+}  // namespace

@@ -1,0 +1,10 @@
+// The platform tests run against the built-in virtual MIDI ports.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    setenv("RDN417_MIDI_BACKEND", "virtual", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
