@@ -60,8 +60,10 @@ std::vector<std::string> FitPortNames(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         std::string candidate = clean(name, kMaxNameBytes);
         for (int copy = 2; taken.contains(candidate); ++copy) {
-            const std::string suffix = " " + std::to_string(copy);
-            candidate = clean(name, kMaxNameBytes - suffix.size()) + suffix;
+            std::string suffix(1, ' ');
+            suffix.append(std::to_string(copy));
+            candidate = clean(name, kMaxNameBytes - suffix.size());
+            candidate.append(suffix);
         }
         taken.insert(candidate);
         fitted.push_back(candidate);

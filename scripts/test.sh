@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what is missing, checks the formatting, builds everything with warnings as errors
+# and runs every test; then runs the non-GUI tests again under AddressSanitizer with
+# UndefinedBehaviorSanitizer, and under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+echo "== clang-format"
+find app controls midi platform tests bench -name '*.cpp' -o -name '*.h' 2>/dev/null |
+    xargs -r clang-format --dry-run --Werror
+
+configure() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRDN417_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+echo "== build and test"
+configure build/test
+QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure --timeout 300
+
+echo "== benchmarks build and start (numbers from this run mean nothing)"
+for bench in build/test/bench/*_bench; do
+    QT_QPA_PLATFORM=offscreen "$bench" --benchmark_min_time=0.001 >/dev/null
+done
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+configure build/asan -DRDN417_SANITIZE=address -DRDN417_GUI=OFF -DRDN417_BENCHMARKS=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/asan --output-on-failure --timeout 300
+
+echo "== ThreadSanitizer"
+configure build/tsan -DRDN417_SANITIZE=thread -DRDN417_GUI=OFF -DRDN417_BENCHMARKS=OFF
+# Address-space randomisation off: some kernels map memory where TSan cannot shadow it.
+norandom=()
+if setarch "$(uname -m)" -R true 2>/dev/null; then
+    norandom=(setarch "$(uname -m)" -R)
+fi
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    "${norandom[@]}" ctest --test-dir build/tsan --output-on-failure --timeout 300
