@@ -65,7 +65,13 @@ int DispatchPostedMessages() {
             continue;
         // The procedure may destroy its own window; keep it alive for this call.
         std::shared_ptr<MessageProc> proc = found->second;
-        (*proc)(message.window, message.message, message.wParam, message.lParam);
+        try {
+            (*proc)(message.window, message.message, message.wParam, message.lParam);
+        } catch (...) {
+            // The caller shows the error; what still waits is delivered on the next wake-up.
+            mailbox.rearm();
+            throw;
+        }
         ++delivered;
     }
     mailbox.rearm();

@@ -4,6 +4,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -148,6 +149,27 @@ TEST(PostedMessages, APumpWaitsForAMessageFromAnotherThread) {
     EXPECT_EQ(seen[0].message, WM_USER + 7);
     EXPECT_EQ(seen[0].wParam, 42u);
     EXPECT_EQ(seen[0].lParam, -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PostedMessages, AnExceptionFromAProcedureLeavesTheRestWaiting) {
+    std::vector<WPARAM> seen;
+    platform::MessageWindow window([&](HWND, UINT, WPARAM w, LPARAM) -> LRESULT {
+        if (w == 1)
+            throw std::runtime_error("handler failed");
+        seen.push_back(w);
+        return 0;
+    });
+    for (WPARAM w : {0, 1, 2})
+        PostMessageA(window.handle(), WM_USER, w, 0);
+    EXPECT_THROW(platform::PumpMessages(0), std::runtime_error);
+    pollfd watched{platform::PostedMessageFd(), POLLIN, 0};
+    EXPECT_EQ(poll(&watched, 1, 0), 1);
+    platform::PumpMessages(0);
+    EXPECT_EQ(seen, (std::vector<WPARAM>{0, 2}));
 }
 
 }  // namespace

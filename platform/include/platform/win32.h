@@ -242,7 +242,8 @@ HWND CreateMessageWindow(MessageProc proc);
 // Destroys it; messages still posted to it are dropped. GUI thread only.
 void DestroyMessageWindow(HWND window);
 
-// Delivers every posted message that is waiting; returns how many reached a procedure.
+// Delivers every posted message that is waiting; returns how many reached a procedure. An
+// exception from a procedure propagates; the messages behind it stay waiting.
 int DispatchPostedMessages();
 // Waits up to timeoutMs for a posted message (0: do not wait, negative: wait without limit),
 // then delivers what is waiting. Returns how many reached a procedure. For tests without Qt.
