@@ -1,0 +1,27 @@
+// The block each MIDI component hands the platform as its callback's instance value, and the
+// one driver callback of both components. The callback runs on a platform thread: it touches
+// only this block and the input queue, allocates nothing, and hands everything else to the
+// component's notification window by posting.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <atomic>
+#include <cstdint>
+
+class MidiEventQueue;
+
+struct CallbackContext {
+    HGLOBAL ownHandle = nullptr;             // so the block can be freed from itself
+    MidiEventQueue* queue = nullptr;         // the input component's queue; null for output
+    HWND window = nullptr;                   // where notifications are posted
+    std::atomic<std::uint8_t> sysexOnly{0};  // the input component's SysexOnly; read any time
+};
+
+// Creates a context in a shared block of its own, or returns null when there is no memory.
+CallbackContext* AllocCallbackContext();
+// Destroys and frees the block; nothing for null.
+void FreeCallbackContext(CallbackContext* context);
+
+void CALLBACK MidiDriverCallback(HDRVR handle, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                 DWORD_PTR param2);

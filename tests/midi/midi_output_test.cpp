@@ -1,0 +1,313 @@
+#include "midi/MidiOut.h"
+#include "platform/testing.h"
+#include "platform/virtual_midi.h"
+#include "pump.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using platform::midi::Operation;
+using virtual_midi::Bytes;
+
+constexpr std::array<std::uint8_t, 7> kNoteRef127Channel16{0xF0, 0x70, 0x0F, 0x7E,
+                                                           0x0F, 0x07, 0xF7};
+
+class MidiOutput : public ::testing::Test {
+  protected:
+    void SetUp() override { virtual_midi::Reset(); }
+    void TearDown() override {
+        virtual_midi::ReleaseCompletions();
+        virtual_midi::Flush();
+        platform::PumpMessages(0);
+        virtual_midi::Reset();
+        platform::testing::FailGlobalAllocAfter(-1);
+    }
+
+    // Selects the simulator by name and opens it.
+    void openSimulator() {
+        out_.SetProductName(virtual_midi::kConverterName);
+        ASSERT_TRUE(out_.Open());
+    }
+
+    void expectRaises(const std::function<void()>& action, const std::string& message) {
+        try {
+            action();
+            ADD_FAILURE() << "no exception, expected \"" << message << "\"";
+        } catch (const EmidioutputError& error) {
+            EXPECT_EQ(error.Message(), message);
+        }
+    }
+
+    TMidiOutput out_{nullptr};
+};
+
+TEST_F(MidiOutput, ANewComponentIsClosedWithNoPortSelected) {
+    EXPECT_EQ(out_.State(), psClosed);
+    EXPECT_EQ(out_.DeviceID(), 0);
+    EXPECT_EQ(out_.ProductName(), "");
+    EXPECT_NE(out_.NotificationWindow(), nullptr);
+}
+
+TEST_F(MidiOutput, ListingByNumberGivesEachPortsName) {
+    out_.SetDeviceID(0);
+    EXPECT_EQ(out_.ProductName(), "RDN417 Simulator");
+    out_.SetDeviceID(1);
+    EXPECT_EQ(out_.ProductName(), "Virtual Loopback Out");
+    out_.SetDeviceID(-1);
+    EXPECT_EQ(out_.ProductName(), "MIDI Mapper");
+    expectRaises([&] { out_.SetDeviceID(2); }, "Invalid device ID");
+    EXPECT_EQ(out_.DeviceID(), -1);
+    // Other negative numbers pass the count test and fail at the platform.
+    expectRaises([&] { out_.SetDeviceID(-2); }, out_.ErrorText(MMSYSERR_BADDEVICEID));
+    EXPECT_EQ(out_.DeviceID(), -2);
+    EXPECT_EQ(out_.ProductName(), "MIDI Mapper");
+    EXPECT_EQ(out_.LastResult(), MMSYSERR_BADDEVICEID);
+}
+
+TEST_F(MidiOutput, TheNameSearchStartsWithTheMapper) {
+    virtual_midi::SetPorts({{"Synth"}, {"MIDI Mapper"}}, {});
+    out_.SetProductName("MIDI Mapper");
+    EXPECT_EQ(out_.DeviceID(), -1);
+    out_.SetProductName("Synth");
+    EXPECT_EQ(out_.DeviceID(), 0);
+
+    // The mapper's query comes first: when it fails, the search ends there.
+    virtual_midi::FailNext(Operation::OutGetDevCaps, MMSYSERR_NODRIVER);
+    expectRaises([&] { out_.SetProductName("MIDI Mapper 2"); }, out_.ErrorText(MMSYSERR_NODRIVER));
+    EXPECT_EQ(out_.DeviceID(), 0);
+    EXPECT_EQ(out_.ProductName(), "Synth");
+}
+
+TEST_F(MidiOutput, AnUnknownNameChangesNothing) {
+    out_.SetDeviceID(1);
+    expectRaises([&] { out_.SetProductName("Nowhere"); },
+                 "MIDI output Device Nowhere not installed");
+    EXPECT_EQ(out_.DeviceID(), 1);
+    EXPECT_EQ(out_.ProductName(), "Virtual Loopback Out");
+}
+
+TEST_F(MidiOutput, TheEmptyNameBeforeAnySelectionIsAnInvalidDevice) {
+    expectRaises([&] { out_.SetProductName(""); }, "Invalid device ID");
+}
+
+TEST_F(MidiOutput, WithNoPortsOnlyTheMapperIsSearched) {
+    virtual_midi::SetPorts({}, {});
+    out_.SetProductName("MIDI Mapper");
+    EXPECT_EQ(out_.DeviceID(), -1);
+    expectRaises([&] { out_.SetDeviceID(0); }, "Invalid device ID");
+    virtual_midi::FailNext(Operation::OutGetDevCaps, MMSYSERR_NODRIVER);
+    expectRaises([&] { out_.SetProductName("MIDI Mapper"); }, out_.ErrorText(MMSYSERR_NODRIVER));
+    // Opening the mapper with no port behind it is refused quietly.
+    EXPECT_FALSE(out_.Open());
+    EXPECT_EQ(out_.State(), psClosed);
+}
+
+TEST_F(MidiOutput, AStoredNameIsIgnoredWhileLoading) {
+    out_.SetLoading(true);
+    out_.SetProductName("Creative Sound Blaster MPU-401");
+    out_.SetLoading(false);
+    EXPECT_EQ(out_.ProductName(), "");
+    EXPECT_EQ(out_.DeviceID(), 0);
+}
+
+TEST_F(MidiOutput, NothingChangesThePortWhileItIsOpen) {
+    openSimulator();
+    expectRaises([&] { out_.SetDeviceID(1); }, "Change to DeviceID while device was open");
+    expectRaises([&] { out_.SetProductName("Virtual Loopback Out"); },
+                 "Change to ProductName while device was open");
+    out_.SetLoading(true);
+    expectRaises([&] { out_.SetProductName("x"); }, "Change to ProductName while device was open");
+    out_.SetLoading(false);
+    EXPECT_EQ(out_.DeviceID(), 0);
+    EXPECT_EQ(out_.ProductName(), "RDN417 Simulator");
+}
+
+TEST_F(MidiOutput, SendsTheParameterMessageByteForByte) {
+    openSimulator();
+    out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    const std::array<std::uint8_t, 7> flags{0xF0, 0x70, 0x0F, 0x7C, 0x00, 0x06, 0xF7};
+    out_.SendLongMessage(flags.data(), 7);
+    virtual_midi::Flush();
+    EXPECT_EQ(virtual_midi::Received(0),
+              (std::vector<Bytes>{Bytes(kNoteRef127Channel16.begin(), kNoteRef127Channel16.end()),
+                                  Bytes(flags.begin(), flags.end())}));
+    auto state = virtual_midi::Converter();
+    EXPECT_EQ(state.channel, 15);
+    EXPECT_EQ(state.noteRef, 127);
+    EXPECT_EQ(state.modeFlags, 0x60);
+}
+
+TEST_F(MidiOutput, AShortMessageIsPackedStatusFirst) {
+    openSimulator();
+    out_.SendShortMessage(0xB0 + 15, 74, 127);
+    out_.SendShortMessage(0xB0, 0, 0);
+    virtual_midi::Flush();
+    EXPECT_EQ(virtual_midi::Received(0), (std::vector<Bytes>{{0xBF, 74, 127}, {0xB0, 0, 0}}));
+    auto state = virtual_midi::Converter();
+    EXPECT_EQ(state.channel, 0);
+    EXPECT_EQ(state.testController, 0);
+    EXPECT_EQ(state.testValue, 0);
+    EXPECT_EQ(state.controlChanges, 2);
+}
+
+TEST_F(MidiOutput, EachLongMessageIsReleasedOnTheGuiThreadByItsOwnCompletion) {
+    openSimulator();
+    int finished = 0;
+    std::vector<std::size_t> pendingSeen;
+    out_.Onmidioutput = [&](TObject* sender) {
+        EXPECT_EQ(sender, &out_);
+        ++finished;
+        pendingSeen.push_back(out_.PendingLongMessages());
+    };
+    auto message = std::make_unique<std::uint8_t[]>(7);
+    std::copy(kNoteRef127Channel16.begin(), kNoteRef127Channel16.end(), message.get());
+    out_.SendLongMessage(message.get(), 7);
+    message.reset();  // the component has its own copy
+    out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    EXPECT_EQ(out_.PendingLongMessages(), 2u);
+    ASSERT_TRUE(PumpUntil([&] { return finished == 2; }));
+    EXPECT_EQ(pendingSeen, (std::vector<std::size_t>{1, 0}));
+    EXPECT_EQ(virtual_midi::Received(0).size(), 2u);
+    EXPECT_TRUE(out_.Close());
+}
+
+TEST_F(MidiOutput, CloseIsRefusedWhileACompletionIsHeldAndAcceptedAfter) {
+    openSimulator();
+    virtual_midi::HoldCompletions(true);
+    out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    expectRaises([&] { out_.Close(); }, out_.ErrorText(MIDIERR_STILLPLAYING));
+    EXPECT_EQ(out_.State(), psOpen);
+    EXPECT_EQ(out_.LastResult(), MIDIERR_STILLPLAYING);
+    virtual_midi::ReleaseCompletions();
+    ASSERT_TRUE(PumpUntil([&] { return out_.PendingLongMessages() == 0; }));
+    EXPECT_TRUE(out_.Close());
+    EXPECT_EQ(out_.State(), psClosed);
+    EXPECT_FALSE(out_.Close());
+}
+
+TEST_F(MidiOutput, SendsOnAClosedComponentRaiseThePlatformsText) {
+    const std::string invalidHandle = out_.ErrorText(MMSYSERR_INVALHANDLE);
+    expectRaises([&] { out_.SendShortMessage(0x90, 60, 100); }, invalidHandle);
+    expectRaises([&] { out_.SendLongMessage(kNoteRef127Channel16.data(), 7); }, invalidHandle);
+    EXPECT_EQ(out_.PendingLongMessages(), 0u);
+    EXPECT_EQ(out_.LastResult(), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(MidiOutput, SendEventChecksTheStateBeforeThePlatform) {
+    // A fault waiting on the short-message call shows whether the platform was called.
+    virtual_midi::FailNext(Operation::OutShortMsg, MMSYSERR_NOMEM);
+    expectRaises([&] { out_.SendEvent(MidiEvent{0x90, 60, 100}); }, "MIDI Output device not open");
+    openSimulator();
+    expectRaises([&] { out_.SendEvent(MidiEvent{0x90, 60, 100}); }, out_.ErrorText(MMSYSERR_NOMEM));
+    out_.SendEvent(MidiEvent{0xB3, 1, 2});
+    MidiEvent sysex;
+    sysex.sysexData = kNoteRef127Channel16.data();
+    sysex.sysexLength = 7;
+    out_.SendEvent(sysex);
+    virtual_midi::Flush();
+    EXPECT_EQ(virtual_midi::Received(0).size(), 2u);
+    EXPECT_EQ(virtual_midi::Converter().noteRef, 127);
+}
+
+TEST_F(MidiOutput, ARefusedOpenIsQuietAndTheNextOpenAllocatesAgain) {
+    out_.SetDeviceID(0);
+    virtual_midi::FailNext(Operation::OutOpen, MMSYSERR_ALLOCATED);
+    EXPECT_FALSE(out_.Open());
+    EXPECT_EQ(out_.State(), psClosed);
+    EXPECT_EQ(out_.LastResult(), MMSYSERR_ALLOCATED);
+    // The refused Open released its context, so this Open needs a new block and fails with it.
+    platform::testing::FailGlobalAllocAfter(0);
+    EXPECT_FALSE(out_.Open());
+    platform::testing::FailGlobalAllocAfter(-1);
+    ASSERT_TRUE(out_.Open());
+    ASSERT_TRUE(out_.Close());
+    // A closed component keeps its context: reopening allocates nothing.
+    platform::testing::FailGlobalAllocAfter(0);
+    EXPECT_TRUE(out_.Open());
+    platform::testing::FailGlobalAllocAfter(-1);
+}
+
+TEST_F(MidiOutput, OpenOnAnOpenComponentChangesNothing) {
+    openSimulator();
+    EXPECT_FALSE(out_.Open());
+    EXPECT_EQ(out_.State(), psOpen);
+    // The port still works and still reports completions to this component.
+    int finished = 0;
+    out_.Onmidioutput = [&](TObject*) { ++finished; };
+    out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    EXPECT_TRUE(PumpUntil([&] { return finished == 1; }));
+    EXPECT_TRUE(out_.Close());
+}
+
+TEST_F(MidiOutput, AFailedSendReleasesItsHeaderAndRaisesThePlatformsText) {
+    openSimulator();
+    virtual_midi::FailNext(Operation::OutPrepareHeader, MMSYSERR_NOMEM);
+    expectRaises([&] { out_.SendLongMessage(kNoteRef127Channel16.data(), 7); },
+                 out_.ErrorText(MMSYSERR_NOMEM));
+    EXPECT_EQ(out_.PendingLongMessages(), 0u);
+    virtual_midi::FailNext(Operation::OutLongMsg, MIDIERR_NOTREADY);
+    expectRaises([&] { out_.SendLongMessage(kNoteRef127Channel16.data(), 7); },
+                 out_.ErrorText(MIDIERR_NOTREADY));
+    EXPECT_EQ(out_.PendingLongMessages(), 0u);
+    EXPECT_EQ(out_.LastResult(), MIDIERR_NOTREADY);
+    virtual_midi::Flush();
+    EXPECT_TRUE(virtual_midi::Received(0).empty());
+    // Nothing is left in the port's queue, so it closes.
+    EXPECT_TRUE(out_.Close());
+}
+
+TEST_F(MidiOutput, EmptyMessagesAndExhaustedMemoryAreRefusedClearly) {
+    openSimulator();
+    expectRaises([&] { out_.SendLongMessage(kNoteRef127Channel16.data(), 0); },
+                 "Cannot send an empty MIDI message");
+    expectRaises([&] { out_.SendLongMessage(nullptr, 7); }, "Cannot send an empty MIDI message");
+    platform::testing::FailGlobalAllocAfter(1);  // the header's data block fails
+    expectRaises([&] { out_.SendLongMessage(kNoteRef127Channel16.data(), 7); },
+                 "Not enough memory to send a MIDI message");
+    platform::testing::FailGlobalAllocAfter(-1);
+    EXPECT_EQ(out_.PendingLongMessages(), 0u);
+    EXPECT_TRUE(out_.Close());
+}
+
+TEST_F(MidiOutput, AnUnknownCodeHasAFixedText) {
+    EXPECT_EQ(out_.ErrorText(0xFFFF), "Specified error number is out of range");
+    virtual_midi::FailNext(Operation::OutGetErrorText, MMSYSERR_BADERRNUM);
+    EXPECT_EQ(out_.ErrorText(MMSYSERR_INVALHANDLE), "Specified error number is out of range");
+    EXPECT_NE(out_.ErrorText(MMSYSERR_INVALHANDLE), "Specified error number is out of range");
+}
+
+TEST_F(MidiOutput, DestroyingAnOpenComponentClosesItsPort) {
+    {
+        TComponent owner;
+        auto& owned = owner.Create<TMidiOutput>();
+        owned.SetDeviceID(0);
+        ASSERT_TRUE(owned.Open());
+    }
+    openSimulator();  // free again
+}
+
+TEST_F(MidiOutput, DestroyingWaitsBrieflyForMessagesStillBeingSent) {
+    auto owned = std::make_unique<TMidiOutput>(nullptr);
+    owned->SetDeviceID(0);
+    ASSERT_TRUE(owned->Open());
+    virtual_midi::HoldCompletions(true);
+    owned->SendLongMessage(kNoteRef127Channel16.data(), 7);
+    std::thread releaser([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        virtual_midi::ReleaseCompletions();
+    });
+    owned.reset();
+    releaser.join();
+    virtual_midi::Flush();
+    platform::PumpMessages(0);  // the completion finds the window gone
+    openSimulator();
+}
+
+}  // namespace
