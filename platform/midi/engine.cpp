@@ -47,6 +47,8 @@ void Engine::holdCompletions(bool hold) {
 }
 
 void Engine::releaseCompletions() {
+    // Messages sent before this call count as held even if they are still on their way.
+    delivery_.flush();
     std::vector<std::function<void()>> released;
     {
         std::lock_guard lock(mutex_);

@@ -43,7 +43,8 @@ class Engine {
     // Call with the lock held; returns the completion to run after unlocking, if any.
     std::function<void()> completeOrHold(std::function<void()> completion);
     void holdCompletions(bool hold);
-    // Posts every held completion to the delivery thread, in the order they were held.
+    // Posts every held completion to the delivery thread, in the order they were held,
+    // including those of messages sent before the call and not yet at the hold.
     void releaseCompletions();
     std::size_t heldCompletions();
 

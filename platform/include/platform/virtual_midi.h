@@ -73,7 +73,8 @@ bool InjectSysex(unsigned index, Bytes bytes, std::optional<DWORD> timestamp = s
 void Flush();
 
 // While held, finished long messages wait for ReleaseCompletions before MOM_DONE; their
-// headers stay queued, so closing the port is refused.
+// headers stay queued, so closing the port is refused. Releasing covers every long message
+// sent before the call.
 void HoldCompletions(bool hold);
 void ReleaseCompletions();
 std::size_t HeldCompletions();
