@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config git
-    qt6-base-dev
+    qt6-base-dev qt6-tools-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format
 )

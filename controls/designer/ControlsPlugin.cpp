@@ -1,0 +1,8 @@
+#include "ControlsPlugin.h"
+
+#include "VxpotlabPlugin.h"
+
+ControlsPlugin::ControlsPlugin(QObject* parent) : QObject(parent) {
+    // Children of the collection: Qt frees them with it.
+    widgets_.append(new VxpotlabPlugin(this));
+}

@@ -1,0 +1,13 @@
+// GUI tests: real widgets on Qt's offscreen platform, MIDI through the virtual ports.
+#include <gtest/gtest.h>
+#include <QApplication>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("RDN417_MIDI_BACKEND", "virtual", 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
