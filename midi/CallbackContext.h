@@ -16,6 +16,8 @@ struct CallbackContext {
     MidiEventQueue* queue = nullptr;         // the input component's queue; null for output
     HWND window = nullptr;                   // where notifications are posted
     std::atomic<std::uint8_t> sysexOnly{0};  // the input component's SysexOnly; read any time
+    // Input that never reached the queue: it was full, or the port had no buffer for it.
+    std::atomic<std::uint32_t> dropped{0};
 };
 
 // Creates a context in a shared block of its own, or returns null when there is no memory.
