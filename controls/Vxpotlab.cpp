@@ -11,14 +11,14 @@ Tvxpotlab::Tvxpotlab(QWidget* parent) : QLabel(parent) {
     adjustSize();
 }
 
-void Tvxpotlab::SetState(std::int32_t value) {
+void Tvxpotlab::setState(std::int32_t value) {
     if (value == state_)
         return;
     state_ = limited(value);
     showState();
 }
 
-void Tvxpotlab::SetAutoSize(bool value) {
+void Tvxpotlab::setAutoSize(bool value) {
     autoSize_ = value;
     if (autoSize_)
         adjustSize();
@@ -28,7 +28,7 @@ QColor Tvxpotlab::Color() const {
     return palette().color(QPalette::Window);
 }
 
-void Tvxpotlab::SetColor(const QColor& color) {
+void Tvxpotlab::setColor(const QColor& color) {
     QPalette colours = palette();
     colours.setColor(QPalette::Window, color);
     setPalette(colours);

@@ -13,18 +13,18 @@
 
 class Tvxpotlab : public QLabel {
     Q_OBJECT
+    // Label behaviours a Qt label lacks; as the base label's, they come before the pot's own.
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
+    Q_PROPERTY(QColor Color READ Color WRITE setColor)
+    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     // The pot's own properties, in the order a form applies them: State before Min and Max.
     // RESET gives each property's declared stored default.
-    Q_PROPERTY(int State READ State WRITE SetState RESET ResetState)
-    Q_PROPERTY(int Min READ Min WRITE SetMin RESET ResetMin)
-    Q_PROPERTY(int Max READ Max WRITE SetMax RESET ResetMax)
-    Q_PROPERTY(int CursorRange READ CursorRange WRITE SetCursorRange RESET ResetCursorRange)
-    Q_PROPERTY(bool AlwayDetect READ AlwayDetect WRITE SetAlwayDetect RESET ResetAlwayDetect)
-    Q_PROPERTY(tOrientation Mouvement READ Mouvement WRITE SetMouvement RESET ResetMouvement)
-    // Label behaviours a Qt label lacks.
-    Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
-    Q_PROPERTY(QColor Color READ Color WRITE SetColor)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+    Q_PROPERTY(int State READ State WRITE setState RESET ResetState)
+    Q_PROPERTY(int Min READ Min WRITE setMin RESET ResetMin)
+    Q_PROPERTY(int Max READ Max WRITE setMax RESET ResetMax)
+    Q_PROPERTY(int CursorRange READ CursorRange WRITE setCursorRange RESET ResetCursorRange)
+    Q_PROPERTY(bool AlwayDetect READ AlwayDetect WRITE setAlwayDetect RESET ResetAlwayDetect)
+    Q_PROPERTY(tOrientation Mouvement READ Mouvement WRITE setMouvement RESET ResetMouvement)
 
   public:
     enum tOrientation { posVertical, posHorizontal };
@@ -36,31 +36,31 @@ class Tvxpotlab : public QLabel {
 
     std::int32_t State() const { return state_; }
     // Limits the value to Min..Max and shows it; does nothing when the value is unchanged.
-    void SetState(std::int32_t value);
+    void setState(std::int32_t value);
     std::int32_t Min() const { return min_; }
-    void SetMin(std::int32_t value) { min_ = value; }
+    void setMin(std::int32_t value) { min_ = value; }
     std::int32_t Max() const { return max_; }
-    void SetMax(std::int32_t value) { max_ = value; }
+    void setMax(std::int32_t value) { max_ = value; }
     std::int32_t CursorRange() const { return cursorRange_; }
-    void SetCursorRange(std::int32_t value) { cursorRange_ = value; }
+    void setCursorRange(std::int32_t value) { cursorRange_ = value; }
     bool AlwayDetect() const { return alwayDetect_; }
-    void SetAlwayDetect(bool value) { alwayDetect_ = value; }
+    void setAlwayDetect(bool value) { alwayDetect_ = value; }
     tOrientation Mouvement() const { return mouvement_; }
-    void SetMouvement(tOrientation value) { mouvement_ = value; }
+    void setMouvement(tOrientation value) { mouvement_ = value; }
 
-    void ResetState() { SetState(0); }
-    void ResetMin() { SetMin(0); }
-    void ResetMax() { SetMax(100); }
-    void ResetCursorRange() { SetCursorRange(15); }
-    void ResetAlwayDetect() { SetAlwayDetect(false); }
-    void ResetMouvement() { SetMouvement(posVertical); }
+    void ResetState() { setState(0); }
+    void ResetMin() { setMin(0); }
+    void ResetMax() { setMax(100); }
+    void ResetCursorRange() { setCursorRange(15); }
+    void ResetAlwayDetect() { setAlwayDetect(false); }
+    void ResetMouvement() { setMouvement(posVertical); }
 
     bool AutoSize() const { return autoSize_; }
-    void SetAutoSize(bool value);
+    void setAutoSize(bool value);
     QColor Color() const;
-    void SetColor(const QColor& color);
+    void setColor(const QColor& color);
     bool Transparent() const { return !autoFillBackground(); }
-    void SetTransparent(bool value) { setAutoFillBackground(!value); }
+    void setTransparent(bool value) { setAutoFillBackground(!value); }
 
     // Raised with the pot as sender after each change the user makes.
     TChangeEvent OnChange = [](QObject*) {};

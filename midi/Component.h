@@ -23,11 +23,13 @@ class TComponent : public TObject {
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
 
-    // Creates a component owned by this one; it lives until this one is destroyed.
+    // Creates a component owned by this one; it lives until this one is destroyed and shares
+    // its loading state.
     template <typename T, typename... Args>
     T& Create(Args&&... args) {
         auto component = std::make_unique<T>(this, std::forward<Args>(args)...);
         T& created = *component;
+        created.SetLoading(loading_);
         owned_.push_back(std::move(component));
         return created;
     }

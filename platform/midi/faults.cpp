@@ -2,29 +2,64 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
 
 namespace platform::midi {
 namespace {
 
-std::array<std::atomic<MMRESULT>, static_cast<std::size_t>(Operation::Count)> faults{};
+struct Fault {
+    MMRESULT code = MMSYSERR_NOERROR;
+    unsigned skip = 0;
+};
+
+std::atomic<bool> armed{false};
+std::mutex mutex;
+std::array<Fault, static_cast<std::size_t>(Operation::Count)> faults;
+std::function<void(Operation)> hook;
 
 }  // namespace
 
 MMRESULT TakeFault(Operation operation) {
-    auto& slot = faults[static_cast<std::size_t>(operation)];
-    // Cheap check first: the common case is no fault at all.
-    if (slot.load(std::memory_order_relaxed) == MMSYSERR_NOERROR)
+    // The common case, nothing armed, costs one load.
+    if (!armed.load(std::memory_order_acquire))
         return MMSYSERR_NOERROR;
-    return slot.exchange(MMSYSERR_NOERROR, std::memory_order_relaxed);
+    std::function<void(Operation)> observer;
+    MMRESULT code = MMSYSERR_NOERROR;
+    {
+        std::lock_guard lock(mutex);
+        observer = hook;
+        Fault& fault = faults[static_cast<std::size_t>(operation)];
+        if (fault.code != MMSYSERR_NOERROR) {
+            if (fault.skip > 0) {
+                --fault.skip;
+            } else {
+                code = fault.code;
+                fault.code = MMSYSERR_NOERROR;
+            }
+        }
+    }
+    if (observer)
+        observer(operation);
+    return code;
 }
 
-void SetFault(Operation operation, MMRESULT code) {
-    faults[static_cast<std::size_t>(operation)].store(code, std::memory_order_relaxed);
+void SetFault(Operation operation, MMRESULT code, unsigned skip) {
+    std::lock_guard lock(mutex);
+    faults[static_cast<std::size_t>(operation)] = Fault{code, skip};
+    armed.store(true, std::memory_order_release);
+}
+
+void SetCallHook(std::function<void(Operation)> observer) {
+    std::lock_guard lock(mutex);
+    hook = std::move(observer);
+    armed.store(true, std::memory_order_release);
 }
 
 void ClearFaults() {
-    for (auto& slot : faults)
-        slot.store(MMSYSERR_NOERROR, std::memory_order_relaxed);
+    std::lock_guard lock(mutex);
+    faults.fill(Fault{});
+    hook = nullptr;
+    armed.store(false, std::memory_order_release);
 }
 
 }  // namespace platform::midi

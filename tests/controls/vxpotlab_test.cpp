@@ -19,12 +19,12 @@ class Pot : public ::testing::Test {
     // A shown pot inside the host window, as the main window places them.
     Tvxpotlab& make(int min, int max, int range, int state) {
         pot_ = std::make_unique<Tvxpotlab>(&host_);
-        pot_->SetAutoSize(false);
+        pot_->setAutoSize(false);
         pot_->setGeometry(100, 150, 32, 13);
-        pot_->SetMin(min);
-        pot_->SetMax(max);
-        pot_->SetCursorRange(range);
-        pot_->SetState(state);
+        pot_->setMin(min);
+        pot_->setMax(max);
+        pot_->setCursorRange(range);
+        pot_->setState(state);
         pot_->show();
         changes_.clear();
         pot_->OnChange = [this](QObject* sender) {
@@ -62,7 +62,7 @@ TEST_F(Pot, ANewPotAndItsDeclaredDefaults) {
     EXPECT_EQ(pot.size(), pot.sizeHint());
     pot.ResetAlwayDetect();
     EXPECT_FALSE(pot.AlwayDetect());
-    pot.SetMax(5);
+    pot.setMax(5);
     pot.ResetMax();
     EXPECT_EQ(pot.Max(), 100);
 }
@@ -74,7 +74,7 @@ TEST_F(Pot, TheChannelPotLosesOneOnAClickAndOnAMoveBackToThePressPoint) {
     EXPECT_EQ(caption(), "4");
     EXPECT_EQ(changes_, std::vector<int>{4});
 
-    pot_->SetState(5);
+    pot_->setState(5);
     changes_.clear();
     QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
     QTest::mouseMove(pot_.get(), up(5));
@@ -106,7 +106,7 @@ TEST_F(Pot, TheNotePotFollowsThePointerAndStopsAtMax) {
 
 TEST_F(Pot, WithoutAlwayDetectADragReportsOnlyAtTheRelease) {
     make(0, 127, 150, 12);
-    pot_->SetAlwayDetect(false);
+    pot_->setAlwayDetect(false);
     QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
     QTest::mouseMove(pot_.get(), up(10));
     QTest::mouseMove(pot_.get(), up(20));
@@ -136,7 +136,7 @@ TEST_F(Pot, ClicksAtTheLimitsKeepTheValueAndStillReport) {
     make(1, 16, 32, 16);
     QTest::mouseClick(pot_.get(), Qt::RightButton, {}, kAt);
     EXPECT_EQ(pot_->State(), 16);
-    pot_->SetState(1);
+    pot_->setState(1);
     QTest::mouseClick(pot_.get(), Qt::LeftButton, {}, kAt);
     EXPECT_EQ(pot_->State(), 1);
     EXPECT_EQ(changes_, (std::vector<int>{16, 1}));
@@ -166,7 +166,7 @@ TEST_F(Pot, HoldRightAndClickLeftThenReleaseRightGivesMax) {
 
 TEST_F(Pot, TheRightPathAppliesOnlyTheUpperLimit) {
     make(0, 20, 15, 5);
-    pot_->SetMin(10);  // leaves State below the new Min
+    pot_->setMin(10);  // leaves State below the new Min
     QTest::mouseClick(pot_.get(), Qt::RightButton, {}, kAt);
     EXPECT_EQ(pot_->State(), 6);
     QTest::mouseClick(pot_.get(), Qt::LeftButton, {}, kAt);
@@ -176,17 +176,17 @@ TEST_F(Pot, TheRightPathAppliesOnlyTheUpperLimit) {
 TEST_F(Pot, SettingStateFromCodeNeverReports) {
     make(0, 127, 150, 60);
     pot_->setText("C 3");
-    pot_->SetState(60);
+    pot_->setState(60);
     EXPECT_EQ(caption(), "C 3");
-    pot_->SetState(200);
+    pot_->setState(200);
     EXPECT_EQ(pot_->State(), 127);
     EXPECT_EQ(caption(), "127");
-    pot_->SetState(-4);
+    pot_->setState(-4);
     EXPECT_EQ(pot_->State(), 0);
-    pot_->SetMax(50);
+    pot_->setMax(50);
     EXPECT_EQ(pot_->State(), 0);
-    pot_->SetState(100);
-    pot_->SetMax(20);
+    pot_->setState(100);
+    pot_->setMax(20);
     EXPECT_EQ(pot_->State(), 50);
     EXPECT_EQ(caption(), "50");
     EXPECT_TRUE(changes_.empty());
@@ -194,7 +194,7 @@ TEST_F(Pot, SettingStateFromCodeNeverReports) {
 
 TEST_F(Pot, AHorizontalPotGrowsToTheLeft) {
     make(0, 127, 150, 12);
-    pot_->SetMouvement(posHorizontal);
+    pot_->setMouvement(posHorizontal);
     QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
     QTest::mouseMove(pot_.get(), kAt + QPoint(20, 0));
     EXPECT_EQ(pot_->State(), 0);

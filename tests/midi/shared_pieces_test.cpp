@@ -32,10 +32,13 @@ TEST(Component, TheOwnerDestroysWhatItOwnsNewestFirstAndPassesOnLoading) {
         EXPECT_EQ(first.Owner(), &owner);
         owner.SetLoading(true);
         EXPECT_TRUE(second.Loading());
+        Probe& third = owner.Create<Probe>(destroyed, 3);
+        EXPECT_TRUE(third.Loading());
         owner.SetLoading(false);
         EXPECT_FALSE(first.Loading());
+        EXPECT_FALSE(third.Loading());
     }
-    EXPECT_EQ(destroyed, (std::vector<int>{2, 1}));
+    EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
 }
 
 TEST(SharedBlock, ZeroFilledLockedAndFreedWithItsHandle) {

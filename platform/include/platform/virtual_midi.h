@@ -6,6 +6,7 @@
 #include "platform/win32.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,7 +54,8 @@ bool Active();
 // longer shows under an index.
 void SetPorts(std::vector<OutputPort> outputs, std::vector<std::string> inputs);
 // The default lists (converter and loopback out; loopback in), with every record, converter
-// state, injected fault and held completion cleared. Open ports must be closed first.
+// state, injected fault, call hook and held completion cleared. Open ports must be closed
+// first.
 void Reset();
 
 // Every message output port `index` has sent on, oldest first: short messages as their 1 to 3
@@ -79,7 +81,10 @@ void HoldCompletions(bool hold);
 void ReleaseCompletions();
 std::size_t HeldCompletions();
 
-// The next call of `operation` returns `code` and does nothing else.
-void FailNext(platform::midi::Operation operation, MMRESULT code);
+// The next call of `operation`, or the one after `skip` more calls, returns `code` and does
+// nothing else.
+void FailNext(platform::midi::Operation operation, MMRESULT code, unsigned skip = 0);
+// Runs `hook` on the calling thread at the start of every MIDI operation, until Reset.
+void OnEveryCall(std::function<void(platform::midi::Operation)> hook);
 
 }  // namespace virtual_midi

@@ -80,8 +80,12 @@ std::size_t HeldCompletions() {
     return platform::midi::Engine::instance().heldCompletions();
 }
 
-void FailNext(platform::midi::Operation operation, MMRESULT code) {
-    platform::midi::SetFault(operation, code);
+void FailNext(platform::midi::Operation operation, MMRESULT code, unsigned skip) {
+    platform::midi::SetFault(operation, code, skip);
+}
+
+void OnEveryCall(std::function<void(platform::midi::Operation)> hook) {
+    platform::midi::SetCallHook(std::move(hook));
 }
 
 }  // namespace virtual_midi

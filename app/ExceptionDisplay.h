@@ -1,0 +1,25 @@
+// The application's exception display: a message box with the application's title, the stop
+// icon, OK and the exception's text. Every exception that leaves an event handler ends here,
+// and the program goes on.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+// The text as shown: a period is added when the last character sorts after the period.
+std::string ExceptionText(const std::string& message);
+
+void ShowException(const std::exception& error);
+// Shows whatever `error` holds; nothing for null.
+void ShowException(const std::exception_ptr& error);
+
+// Runs an event handler; what it throws is shown instead of reaching Qt's event loop.
+template <typename Handler>
+void Guarded(Handler&& handler) {
+    try {
+        std::forward<Handler>(handler)();
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+}

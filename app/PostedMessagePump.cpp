@@ -1,0 +1,20 @@
+#include "PostedMessagePump.h"
+
+#include "ExceptionDisplay.h"
+#include "platform/win32.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+void InstallPostedMessagePump() {
+#ifndef _WIN32
+    static QSocketNotifier* notifier = nullptr;
+    if (notifier != nullptr)
+        return;
+    // A child of the application object: it lives as long as the event loop.
+    notifier = new QSocketNotifier(platform::PostedMessageFd(), QSocketNotifier::Read,
+                                   QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated,
+                     [] { Guarded([] { platform::DispatchPostedMessages(); }); });
+#endif
+}

@@ -1,0 +1,100 @@
+// A real main window on the offscreen platform, talking to the simulated converter, and a
+// catcher that reads and dismisses the message boxes it shows.
+#pragma once
+
+#include "app/Unit1.h"
+#include "platform/virtual_midi.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ShownBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+};
+
+// Watches for modal message boxes while it lives and presses their OK button.
+class MessageBoxCatcher {
+  public:
+    MessageBoxCatcher() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || box->property("caught").toBool())
+                return;
+            box->setProperty("caught", true);
+            boxes.push_back({box->windowTitle(), box->text(), box->icon()});
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        timer_.start();
+    }
+
+    std::vector<QString> texts() const {
+        std::vector<QString> all;
+        for (const auto& box : boxes)
+            all.push_back(box.text);
+        return all;
+    }
+
+    std::vector<ShownBox> boxes;
+
+  private:
+    QTimer timer_;
+};
+
+class Window : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QApplication::setApplicationName(QStringLiteral("RDN417 Config"));
+        virtual_midi::Reset();
+    }
+    void TearDown() override {
+        form_.reset();
+        virtual_midi::ReleaseCompletions();
+        settle();
+        virtual_midi::Reset();
+    }
+
+    TForm1& create() {
+        form_ = std::make_unique<TForm1>();
+        form_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+        settle();
+        return *form_;
+    }
+
+    // Lets every message reach the converter and every completion come back.
+    static void settle() {
+        for (int i = 0; i < 3; ++i) {
+            virtual_midi::Flush();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // Parameter messages and Control Changes the converter received, oldest first.
+    static std::vector<virtual_midi::Bytes> received() {
+        settle();
+        return virtual_midi::Received(0);
+    }
+
+    // Drags a pot with the left button: presses at its centre, moves up by each offset in
+    // turn, releases at the last one.
+    static void drag(QWidget* pot, const std::vector<int>& upBy) {
+        const QPoint at = pot->rect().center();
+        QTest::mousePress(pot, Qt::LeftButton, {}, at);
+        for (int up : upBy)
+            QTest::mouseMove(pot, at - QPoint(0, up));
+        QTest::mouseRelease(pot, Qt::LeftButton, {}, at - QPoint(0, upBy.back()));
+    }
+
+    std::unique_ptr<TForm1> form_;
+};
