@@ -1,0 +1,82 @@
+// The main window: from creating it to shown with the ports listed and opened, and from a
+// pointer move on the NoteRef pot to the parameter message reaching the simulated converter.
+#include "app/Unit1.h"
+#include "latency.h"
+#include "platform/virtual_midi.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+void drainCompletions() {
+    virtual_midi::Flush();
+    QCoreApplication::processEvents();
+}
+
+void BM_WindowCreatedToShownWithPortsOpen(benchmark::State& state) {
+    LatencyRecorder latencies;
+    for (auto _ : state) {
+        const auto start = LatencyRecorder::Clock::now();
+        auto form = std::make_unique<TForm1>();
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()) ||
+            form->MidiOutput1->State() != psOpen || form->MidiInput1->State() != psOpen)
+            state.SkipWithError("the window did not come up with its ports open");
+        latencies.add(state, start);
+        state.PauseTiming();
+        form.reset();
+        drainCompletions();
+        state.ResumeTiming();
+    }
+    latencies.report(state);
+}
+BENCHMARK(BM_WindowCreatedToShownWithPortsOpen)->UseManualTime()->Iterations(200);
+
+void BM_PointerMoveToConverter(benchmark::State& state) {
+    TForm1 form;
+    form.show();
+    static_cast<void>(QTest::qWaitForWindowExposed(&form));
+    Tvxpotlab* pot = form.potnote;
+    const QPoint centre = pot->rect().center();
+    QTest::mousePress(pot, Qt::LeftButton, {}, centre);
+    LatencyRecorder latencies;
+    int moves = 0;
+    for (auto _ : state) {
+        const int before = virtual_midi::Converter().parameterMessages;
+        const QPoint at = centre - QPoint(0, moves++ % 2);
+        QMouseEvent move(QEvent::MouseMove, at, pot->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        const auto start = LatencyRecorder::Clock::now();
+        QApplication::sendEvent(pot, &move);
+        while (virtual_midi::Converter().parameterMessages == before) {
+        }
+        latencies.add(state, start);
+        if (moves % 256 == 0) {
+            state.PauseTiming();
+            drainCompletions();
+            state.ResumeTiming();
+        }
+    }
+    latencies.report(state);
+    QTest::mouseRelease(pot, Qt::LeftButton, {}, centre);
+    drainCompletions();
+}
+BENCHMARK(BM_PointerMoveToConverter)->UseManualTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("RDN417_MIDI_BACKEND", "virtual", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
