@@ -4,10 +4,10 @@
 #include "latency.h"
 #include "platform/virtual_midi.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
-#include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <memory>
@@ -25,8 +25,8 @@ void BM_WindowCreatedToShownWithPortsOpen(benchmark::State& state) {
         const auto start = LatencyRecorder::Clock::now();
         auto form = std::make_unique<TForm1>();
         form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()) ||
-            form->MidiOutput1->State() != psOpen || form->MidiInput1->State() != psOpen)
+        if (!QTest::qWaitForWindowExposed(form.get()) || form->MidiOutput1->State() != psOpen ||
+            form->MidiInput1->State() != psOpen)
             state.SkipWithError("the window did not come up with its ports open");
         latencies.add(state, start);
         state.PauseTiming();
@@ -50,8 +50,8 @@ void BM_PointerMoveToConverter(benchmark::State& state) {
     for (auto _ : state) {
         const int before = virtual_midi::Converter().parameterMessages;
         const QPoint at = centre - QPoint(0, moves++ % 2);
-        QMouseEvent move(QEvent::MouseMove, at, pot->mapToGlobal(at), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, pot->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
         const auto start = LatencyRecorder::Clock::now();
         QApplication::sendEvent(pot, &move);
         while (virtual_midi::Converter().parameterMessages == before) {

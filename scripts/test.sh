@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 echo "== clang-format"
-find app controls midi platform tests bench -name '*.cpp' -o -name '*.h' 2>/dev/null |
+find app controls midi platform tests bench fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null |
     xargs -r clang-format --dry-run --Werror
 
 configure() {
