@@ -15,7 +15,6 @@
 namespace {
 
 constexpr const char* kStoredPortName = "Creative Sound Blaster MPU-401";
-constexpr QPoint kDefaultPosition{239, 202};
 
 // Sets the cursor to the hourglass for as long as it lives.
 class HourglassCursor {
@@ -40,7 +39,7 @@ std::string selectedText(const QComboBox& combo) {
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setupUi(this);
     setFixedSize(size());
-    move(kDefaultPosition);
+    move(DefaultPosition);
     // The NoteRef panel is drawn in the system's window-text colour.
     QPalette panel = Panel2->palette();
     panel.setColor(QPalette::Window, palette().color(QPalette::WindowText));
@@ -172,7 +171,7 @@ void TForm1::ReopenMidiDevices() {
 }
 
 void TForm1::SendParameter(int channel, int code, int value) {
-    if (!CheckBox38->isChecked())
+    if (!CheckBox38->isChecked() || loadingSettings_)
         return;
     const ParameterMessageBytes message = ParameterMessage(channel, code, value);
     MidiOutput1->SendLongMessage(message.data(), static_cast<std::uint16_t>(message.size()));
@@ -227,7 +226,3 @@ void TForm1::vxpotlab1Change(QObject*) {
     if (index > 0)
         SendControlChange(channel(), index - 1, vxpotlab1->State());
 }
-
-void TForm1::LoadSettings() {}
-
-void TForm1::SaveSettings() {}

@@ -18,6 +18,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
+    // Where the window opens when no position is stored.
+    static constexpr QPoint DefaultPosition{239, 202};
+
     TMidiOutput* MidiOutput1 = nullptr;
     TMidiInput* MidiInput1 = nullptr;
 
@@ -54,4 +57,6 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
     // Owns the two MIDI components.
     TComponent components_;
+    // While the stored settings are applied; the ports are closed then, so nothing is sent.
+    bool loadingSettings_ = false;
 };

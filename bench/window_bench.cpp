@@ -74,6 +74,10 @@ BENCHMARK(BM_PointerMoveToConverter)->UseManualTime();
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("RDN417_MIDI_BACKEND", "virtual", 1);
+    // Settings from a folder of the benchmark's own: the user's stay untouched and unread.
+    char settings[] = "/tmp/rdn417-bench-XXXXXX";
+    if (mkdtemp(settings) != nullptr)
+        setenv("XDG_CONFIG_HOME", settings, 1);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

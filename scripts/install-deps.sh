@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config git
     qt6-base-dev qt6-tools-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format
+    clang-format clang libclang-rt-14-dev
 )
 
 missing=()

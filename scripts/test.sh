@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds everything with warnings as errors
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
-# UndefinedBehaviorSanitizer, and under ThreadSanitizer.
+# UndefinedBehaviorSanitizer and under ThreadSanitizer, and fuzzes the registry hive parser
+# for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,3 +42,11 @@ if setarch "$(uname -m)" -R true 2>/dev/null; then
 fi
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     "${norandom[@]}" ctest --test-dir build/tsan --output-on-failure --timeout 300
+
+echo "== libFuzzer: registry hive parser, 60 s"
+configure build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DRDN417_FUZZ=ON -DRDN417_GUI=OFF \
+    -DRDN417_TESTS=OFF -DRDN417_BENCHMARKS=OFF
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+cp fuzz/corpus/hive/* "$corpus"/
+build/fuzz/fuzz/hive_fuzz -max_total_time=60 -print_final_stats=1 "$corpus" 2>&1 | tail -n 3

@@ -4,6 +4,7 @@
 
 #include "app/Unit1.h"
 #include "platform/virtual_midi.h"
+#include "temporary_config.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -96,5 +97,7 @@ class Window : public ::testing::Test {
         QTest::mouseRelease(pot, Qt::LeftButton, {}, at - QPoint(0, upBy.back()));
     }
 
+    // Every window reads and writes its settings in a folder of its own.
+    TemporaryConfig config_;
     std::unique_ptr<TForm1> form_;
 };

@@ -229,6 +229,66 @@ SIZE_T WINAPI GlobalSize(HGLOBAL hMem);
 // Any thread may post. FALSE for a null window or a full mailbox; the message then is lost.
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
+// The per-user registry. Its hive is a file in the registry editor's export format under
+// $XDG_CONFIG_HOME (default ~/.config); a key's changes reach the file, whole and atomically,
+// when the key is closed.
+struct HKEY__;
+using HKEY = HKEY__*;
+using PHKEY = HKEY*;
+using LSTATUS = LONG;
+using REGSAM = DWORD;
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+// The predefined root: the 32-bit value 0x80000001, sign-extended as Windows does.
+inline const HKEY HKEY_CURRENT_USER =
+    reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000001)));
+
+constexpr LSTATUS ERROR_SUCCESS = 0;
+constexpr LSTATUS ERROR_FILE_NOT_FOUND = 2;
+constexpr LSTATUS ERROR_ACCESS_DENIED = 5;
+constexpr LSTATUS ERROR_INVALID_HANDLE = 6;
+constexpr LSTATUS ERROR_OUTOFMEMORY = 14;
+constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;
+constexpr LSTATUS ERROR_BAD_PATHNAME = 161;
+constexpr LSTATUS ERROR_MORE_DATA = 234;
+constexpr LSTATUS ERROR_CANTREAD = 1012;
+constexpr LSTATUS ERROR_CANTWRITE = 1013;
+
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_NOTIFY = 0x0010;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_WRITE = 0x20006;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+constexpr DWORD REG_DWORD_BIG_ENDIAN = 5;
+constexpr DWORD REG_MULTI_SZ = 7;
+constexpr DWORD REG_QWORD = 11;
+
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                               DWORD dwOptions, REGSAM samDesired,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                               LPDWORD lpdwDisposition);
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                             PHKEY phkResult);
+LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                              const BYTE* lpData, DWORD cbData);
+LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS WINAPI RegCloseKey(HKEY hKey);
+
 #endif  // _WIN32
 
 // What Win32 lacks, on every host.

@@ -1,0 +1,39 @@
+// One open key of the per-user registry, closed when the object goes. Reading or writing a
+// value that fails raises ERegistryException.
+#pragma once
+
+#include "midi/Exception.h"
+#include "platform/win32.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+class ERegistryException : public Exception {
+  public:
+    using Exception::Exception;
+};
+
+class RegistryKey {
+  public:
+    // The key below HKEY_CURRENT_USER with full access; nothing when it cannot be opened, or,
+    // unless `create` is set, when it does not exist.
+    static std::optional<RegistryKey> Open(const std::string& path, bool create);
+
+    RegistryKey(RegistryKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+    RegistryKey& operator=(RegistryKey&&) = delete;
+    RegistryKey(const RegistryKey&) = delete;
+    ~RegistryKey();
+
+    // A 32-bit integer (REG_DWORD); a missing value or one of another type raises.
+    std::int32_t ReadInteger(const std::string& name) const;
+    bool ReadBool(const std::string& name) const { return ReadInteger(name) != 0; }
+    void WriteInteger(const std::string& name, std::int32_t value);
+    void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+
+  private:
+    explicit RegistryKey(HKEY key) : key_(key) {}
+
+    HKEY key_;
+};

@@ -1,0 +1,65 @@
+// The window's remembered settings: position, parameters and ports, in the per-user key.
+#include "RegistryKey.h"
+#include "Unit1.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+// The path from the root of HKEY_CURRENT_USER.
+constexpr const char* kKey = "Software\\Korvalen\\RDN417_V28";
+
+bool onSomeScreen(const QRect& frame) {
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->geometry().intersects(frame))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void TForm1::SaveSettings() {
+    auto key = RegistryKey::Open(kKey, true);
+    if (!key)
+        return;
+    try {
+        key->WriteInteger("PX", pos().x());
+        key->WriteInteger("PY", pos().y());
+        key->WriteInteger("CAN", potcanal->State());
+        key->WriteInteger("NREF", potnote->State());
+        key->WriteInteger("CREF", ComboBox3->currentIndex());
+        key->WriteBool("VOCT", RadioOct->isChecked());
+        key->WriteBool("VELO", RadioVelo->isChecked());
+        key->WriteInteger("midiIN", cmbInput->currentIndex());
+        key->WriteInteger("midiOUT", cmbOutput->currentIndex());
+    } catch (const std::exception&) {
+        // A value that cannot be written ends the writing; the user is not troubled.
+    }
+}
+
+void TForm1::LoadSettings() {
+    auto key = RegistryKey::Open(kKey, false);
+    if (!key)
+        return;
+    // The ports are not open yet: a radio's handler must not send now, nor end the reading.
+    loadingSettings_ = true;
+    try {
+        cmbInput->setCurrentIndex(key->ReadInteger("midiIN"));
+        cmbOutput->setCurrentIndex(key->ReadInteger("midiOUT"));
+        move(key->ReadInteger("PX"), y());
+        move(x(), key->ReadInteger("PY"));
+        potcanal->setState(key->ReadInteger("CAN"));
+        potnote->setState(key->ReadInteger("NREF"));
+        ComboBox3->setCurrentIndex(key->ReadInteger("CREF"));
+        (key->ReadBool("VOCT") ? RadioOct : RadioTable)->setChecked(true);
+        (key->ReadBool("VELO") ? RadioVelo : RadioCtrl)->setChecked(true);
+    } catch (const std::exception&) {
+        // A value missing or of another type ends the reading; what was read stays applied.
+    }
+    loadingSettings_ = false;
+    // A position on a monitor that is gone would leave the window out of reach.
+    if (!onSomeScreen(frameGeometry()))
+        move(DefaultPosition);
+}

@@ -1,0 +1,173 @@
+#include "platform/testing.h"
+#include "window_fixture.h"
+
+#include <filesystem>
+#include <map>
+
+namespace {
+
+constexpr const char* kPath = "Software\\Korvalen\\RDN417_V28";
+
+using Stored = std::vector<std::pair<const char*, std::int32_t>>;
+
+void store(const Stored& values) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, value] : values)
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+std::map<std::string, std::int32_t> storedValues() {
+    std::map<std::string, std::int32_t> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (const char* name :
+         {"PX", "PY", "CAN", "NREF", "CREF", "VOCT", "VELO", "midiIN", "midiOUT"}) {
+        DWORD type = 0;
+        std::int32_t value = 0;
+        DWORD size = sizeof value;
+        if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_DWORD)
+            values[name] = value;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+const Stored kAll{{"midiIN", 0}, {"midiOUT", 1}, {"PX", 100}, {"PY", 50}, {"CAN", 3},
+                  {"NREF", 36},  {"CREF", 8},    {"VOCT", 0}, {"VELO", 1}};
+
+using Settings = Window;
+
+TEST_F(Settings, AFirstRunKeepsTheDefaultsAndClosingStoresAllNine) {
+    TForm1& form = create();
+    EXPECT_EQ(form.pos(), QPoint(239, 202));
+    EXPECT_EQ(form.potcanal->State(), 1);
+    EXPECT_TRUE(storedValues().empty());
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(storedValues(), (std::map<std::string, std::int32_t>{{"PX", 239},
+                                                                   {"PY", 202},
+                                                                   {"CAN", 1},
+                                                                   {"NREF", 12},
+                                                                   {"CREF", 0},
+                                                                   {"VOCT", 1},
+                                                                   {"VELO", 0},
+                                                                   {"midiIN", 0},
+                                                                   {"midiOUT", 0}}));
+}
+
+TEST_F(Settings, EverythingStoredComesBackAndNothingIsSentWhileLoading) {
+    store(kAll);
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(form.pos(), QPoint(100, 50));
+    EXPECT_EQ(form.cmbOutput->currentIndex(), 1);
+    EXPECT_EQ(form.MidiOutput1->ProductName(), "Virtual Loopback Out");
+    EXPECT_EQ(form.potcanal->State(), 3);
+    EXPECT_EQ(form.potnote->State(), 36);
+    EXPECT_EQ(form.potnote->text(), "36");
+    EXPECT_EQ(form.ComboBox3->currentIndex(), 8);
+    // "VOCT" 0 selects the table and sends nothing, and "VELO" after it is still applied.
+    EXPECT_TRUE(form.RadioTable->isChecked());
+    EXPECT_TRUE(form.RadioVelo->isChecked());
+    EXPECT_TRUE(received().empty());
+    EXPECT_TRUE(virtual_midi::Received(1).empty());
+    ASSERT_TRUE(form.close());
+    auto saved = storedValues();
+    EXPECT_EQ(saved["VOCT"], 0);
+    EXPECT_EQ(saved["VELO"], 1);
+    EXPECT_EQ(saved["midiOUT"], 1);
+    EXPECT_EQ(saved["NREF"], 36);
+}
+
+TEST_F(Settings, AMissingValueEndsTheReadingThere) {
+    Stored withoutChannel;
+    for (const auto& value : kAll)
+        if (std::string(value.first) != "CAN")
+            withoutChannel.push_back(value);
+    store(withoutChannel);
+    TForm1& form = create();
+    EXPECT_EQ(form.pos(), QPoint(100, 50));
+    EXPECT_EQ(form.cmbOutput->currentIndex(), 1);
+    EXPECT_EQ(form.potcanal->State(), 1);
+    EXPECT_EQ(form.potnote->State(), 12);
+    EXPECT_EQ(form.ComboBox3->currentIndex(), 0);
+    EXPECT_TRUE(form.RadioOct->isChecked());
+    EXPECT_TRUE(form.RadioCtrl->isChecked());
+}
+
+TEST_F(Settings, AValueOfAnotherTypeCountsAsMissing) {
+    store(kAll);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    const char text[] = "16";
+    RegSetValueExA(key, "CAN", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegCloseKey(key);
+    TForm1& form = create();
+    EXPECT_EQ(form.pos(), QPoint(100, 50));
+    EXPECT_EQ(form.potcanal->State(), 1);
+    EXPECT_EQ(form.potnote->State(), 12);
+}
+
+TEST_F(Settings, StoredValuesAreLimitedByTheControls) {
+    store({{"midiIN", 0},
+           {"midiOUT", 0},
+           {"PX", 10},
+           {"PY", 10},
+           {"CAN", 40},
+           {"NREF", -5},
+           {"CREF", 500}});
+    TForm1& form = create();
+    EXPECT_EQ(form.potcanal->State(), 16);
+    EXPECT_EQ(form.potnote->State(), 0);
+    EXPECT_EQ(form.potnote->text(), "0");
+    EXPECT_EQ(form.ComboBox3->currentIndex(), -1);
+}
+
+TEST_F(Settings, AStoredInputThatIsGoneLeavesNoSelectionAndTheOutputStillOpens) {
+    store({{"midiIN", 5}, {"midiOUT", 0}});
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    EXPECT_EQ(form.cmbInput->currentIndex(), -1);
+    EXPECT_EQ(boxes.texts(), std::vector<QString>{"MIDI Input Device  not installed "});
+    EXPECT_EQ(form.MidiInput1->State(), psClosed);
+    EXPECT_EQ(form.MidiOutput1->State(), psOpen);
+    drag(form.potnote, {1});
+    EXPECT_EQ(received().size(), 2u);
+}
+
+TEST_F(Settings, APositionOffEveryScreenFallsBackToTheDefault) {
+    store({{"midiIN", 0}, {"midiOUT", 0}, {"PX", 30000}, {"PY", -30000}});
+    TForm1& form = create();
+    EXPECT_EQ(form.pos(), QPoint(239, 202));
+}
+
+TEST_F(Settings, ADamagedFileIsKeptAsideAndTheDefaultsApply) {
+    config_.write("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Soft");
+    TForm1& form = create();
+    EXPECT_EQ(form.potcanal->State(), 1);
+    int aside = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(config_.folder()))
+        aside += entry.path().filename().string().find(".damaged-") != std::string::npos;
+    EXPECT_EQ(aside, 1);
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(storedValues().size(), 9u);
+}
+
+TEST_F(Settings, ASaveThatCannotFinishLeavesThePreviousSettings) {
+    store(kAll);
+    const std::string before = config_.read();
+    TForm1& form = create();
+    form.potcanal->setState(9);
+    platform::testing::FailHiveWrite(platform::testing::HiveWriteStep::Rename);
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(config_.read(), before);
+}
+
+}  // namespace
