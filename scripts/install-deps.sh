@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config git
     qt6-base-dev qt6-tools-dev
+    librtmidi-dev jackd2 libjack-jackd2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang libclang-rt-14-dev
 )

@@ -1,5 +1,6 @@
 // Chooses the MIDI backend once per process from RDN417_MIDI_BACKEND.
 #include "backend.h"
+#include "rtmidi/rtmidi_backend.h"
 #include "virtual/virtual_backend.h"
 
 #include <cstdio>
@@ -9,8 +10,8 @@
 namespace platform::midi {
 namespace {
 
-// Stands in when the named backend cannot be used: no ports, so the program still starts and
-// shows that no MIDI port is available. The reason is printed once.
+// Stands in for an unknown backend name: no ports, so the program still starts and shows
+// that no MIDI port is available. The reason is printed once.
 class NoPortsBackend : public Backend {
   public:
     explicit NoPortsBackend(const std::string& reason) {
@@ -27,16 +28,23 @@ class NoPortsBackend : public Backend {
     }
 };
 
+RtMidi::Api hostApi() {
+#ifdef __APPLE__
+    return RtMidi::MACOSX_CORE;
+#else
+    return RtMidi::LINUX_ALSA;
+#endif
+}
+
 std::unique_ptr<Backend> makeBackend() {
     const char* variable = std::getenv("RDN417_MIDI_BACKEND");
     const std::string name = variable == nullptr || *variable == '\0' ? "host" : variable;
     if (name == "virtual")
         return std::make_unique<VirtualBackend>();
-    if (name == "host" || name == "jack")
-        return std::make_unique<NoPortsBackend>(
-            "the " + name +
-            " MIDI backend is not part of this build (RDN417_MIDI_BACKEND=virtual selects the "
-            "built-in simulator)");
+    if (name == "host")
+        return std::make_unique<RtMidiBackend>(hostApi());
+    if (name == "jack")
+        return std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK);
     return std::make_unique<NoPortsBackend>("unknown RDN417_MIDI_BACKEND \"" + name +
                                             "\" (use host, jack or virtual)");
 }

@@ -44,8 +44,16 @@ std::shared_ptr<InPort> find(HMIDIIN handle) {
     return found == table().ports.end() ? nullptr : found->second;
 }
 
-DWORD stamp(const InPort& port, std::optional<DWORD> timestamp) {
-    return timestamp ? *timestamp : MillisecondsSince(port.start);
+using Clock = std::chrono::steady_clock;
+
+// The given time stamp, or the arrival time counted from the port's start.
+DWORD stamp(const InPort& port, std::optional<DWORD> timestamp, Clock::time_point arrived) {
+    if (timestamp)
+        return *timestamp;
+    if (arrived < port.start)
+        return 0;
+    return static_cast<DWORD>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(arrived - port.start).count());
 }
 
 bool wellFormedSysex(const Bytes& bytes) {
@@ -54,14 +62,14 @@ bool wellFormedSysex(const Bytes& bytes) {
     return std::all_of(bytes.begin() + 1, bytes.end() - 1, [](std::uint8_t b) { return b < 0x80; });
 }
 
-void deliverShort(const std::shared_ptr<InPort>& port, DWORD packed,
-                  std::optional<DWORD> timestamp) {
+void deliverShort(const std::shared_ptr<InPort>& port, DWORD packed, std::optional<DWORD> timestamp,
+                  Clock::time_point arrived) {
     DWORD when;
     {
         std::lock_guard lock(Engine::instance().mutex());
         if (!port->open || !port->started)
             return;
-        when = stamp(*port, timestamp);
+        when = stamp(*port, timestamp, arrived);
     }
     port->callback.notify(port->handle, MIM_DATA, packed, when);
 }
@@ -69,7 +77,7 @@ void deliverShort(const std::shared_ptr<InPort>& port, DWORD packed,
 // Fills the added buffers in order, a buffer at a time; a message longer than one buffer
 // continues in the next. What finds no buffer left is lost and reported with MIM_ERROR.
 void deliverSysex(const std::shared_ptr<InPort>& port, const Bytes& bytes,
-                  std::optional<DWORD> timestamp) {
+                  std::optional<DWORD> timestamp, Clock::time_point arrived) {
     std::vector<std::pair<UINT, LPMIDIHDR>> returned;
     bool lost = false;
     DWORD when;
@@ -77,7 +85,7 @@ void deliverSysex(const std::shared_ptr<InPort>& port, const Bytes& bytes,
         std::lock_guard lock(Engine::instance().mutex());
         if (!port->open || !port->started || bytes.empty())
             return;
-        when = stamp(*port, timestamp);
+        when = stamp(*port, timestamp, arrived);
         for (std::size_t offset = 0; offset < bytes.size();) {
             if (port->buffers.empty()) {
                 lost = true;
@@ -106,18 +114,20 @@ class Sink : public InputSink {
   public:
     explicit Sink(std::weak_ptr<InPort> port) : port_(std::move(port)) {}
 
+    // The time of arrival is taken here, on the backend's thread, not at delivery.
     void shortMessage(DWORD packed, std::optional<DWORD> timestamp) override {
-        Engine::instance().delivery().post([port = port_, packed, timestamp] {
+        Engine::instance().delivery().post([port = port_, packed, timestamp, now = Clock::now()] {
             if (auto open = port.lock())
-                deliverShort(open, packed, timestamp);
+                deliverShort(open, packed, timestamp, now);
         });
     }
 
     void sysex(Bytes bytes, std::optional<DWORD> timestamp) override {
-        Engine::instance().delivery().post([port = port_, bytes = std::move(bytes), timestamp] {
-            if (auto open = port.lock())
-                deliverSysex(open, bytes, timestamp);
-        });
+        Engine::instance().delivery().post(
+            [port = port_, bytes = std::move(bytes), timestamp, now = Clock::now()] {
+                if (auto open = port.lock())
+                    deliverSysex(open, bytes, timestamp, now);
+            });
     }
 
   private:

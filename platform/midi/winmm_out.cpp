@@ -182,11 +182,12 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
         for (std::size_t i = 1; i < messageLength(status); ++i, data >>= 8)
             bytes.push_back(static_cast<BYTE>(data & 0x7F));
     }
-    engine.delivery().post([port, bytes = std::move(bytes)] {
-        if (port->connection)
-            port->connection->send(bytes);
-    });
-    return MMSYSERR_NOERROR;
+    // Sent before the call returns, in order with the long messages before it, so that a
+    // port that has gone away is reported here.
+    MMRESULT sent = MMSYSERR_NOERROR;
+    engine.delivery().runAndWait(
+        [&] { sent = port->connection ? port->connection->send(bytes) : MMSYSERR_INVALHANDLE; });
+    return sent;
 }
 
 MMRESULT WINAPI midiOutPrepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {

@@ -1,56 +1,18 @@
-// A real main window on the offscreen platform, talking to the simulated converter, and a
-// catcher that reads and dismisses the message boxes it shows.
+// A real main window on the offscreen platform, talking to the simulated converter.
 #pragma once
 
 #include "app/Unit1.h"
+#include "message_box_catcher.h"
 #include "platform/virtual_midi.h"
 #include "temporary_config.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 #include <string>
 #include <vector>
-
-struct ShownBox {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon;
-};
-
-// Watches for modal message boxes while it lives and presses their OK button.
-class MessageBoxCatcher {
-  public:
-    MessageBoxCatcher() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || box->property("caught").toBool())
-                return;
-            box->setProperty("caught", true);
-            boxes.push_back({box->windowTitle(), box->text(), box->icon()});
-            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        });
-        timer_.start();
-    }
-
-    std::vector<QString> texts() const {
-        std::vector<QString> all;
-        for (const auto& box : boxes)
-            all.push_back(box.text);
-        return all;
-    }
-
-    std::vector<ShownBox> boxes;
-
-  private:
-    QTimer timer_;
-};
 
 class Window : public ::testing::Test {
   protected:

@@ -1,0 +1,136 @@
+// Parameter messages through JACK to a receiving JACK client: the output component (header,
+// delivery thread, RtMidi) beside the same bytes sent with RtMidi directly, in the same run,
+// against a JACK server of the benchmark's own on the dummy driver.
+#include "jack_peer.h"
+#include "jack_server.h"
+#include "latency.h"
+#include "midi/MidiOut.h"
+#include "platform/win32.h"
+
+#include <benchmark/benchmark.h>
+#include <rtmidi/RtMidi.h>
+
+#include <array>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+constexpr std::array<std::uint8_t, 7> kMessage{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x03, 0xF7};
+constexpr int kBurst = 100;
+constexpr const char* kPeer = "rdn417-bench-peer";
+
+JackPeer* peer = nullptr;
+
+void waitForPeer(std::size_t count) {
+    while (peer->receivedCount() < count)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+void releaseCompletions() {
+    while (platform::PumpMessages(0) > 0) {
+    }
+}
+
+void BM_ComponentToJackClient(benchmark::State& state) {
+    TMidiOutput out(nullptr);
+    out.SetProductName(std::string(kPeer) + ":in");
+    if (!out.Open()) {
+        state.SkipWithError("the peer's port did not open");
+        return;
+    }
+    LatencyRecorder latencies;
+    for (auto _ : state) {
+        const std::size_t target = peer->receivedCount() + 1;
+        const auto start = LatencyRecorder::Clock::now();
+        out.SendLongMessage(kMessage.data(), kMessage.size());
+        waitForPeer(target);
+        latencies.add(state, start);
+        releaseCompletions();
+    }
+    latencies.report(state);
+    while (out.PendingLongMessages() > 0)
+        platform::PumpMessages(10);
+    out.Close();
+}
+BENCHMARK(BM_ComponentToJackClient)->UseManualTime()->Iterations(300);
+
+void BM_ComponentBurstToJackClient(benchmark::State& state) {
+    TMidiOutput out(nullptr);
+    out.SetProductName(std::string(kPeer) + ":in");
+    out.Open();
+    for (auto _ : state) {
+        const std::size_t target = peer->receivedCount() + kBurst;
+        for (int i = 0; i < kBurst; ++i)
+            out.SendLongMessage(kMessage.data(), kMessage.size());
+        waitForPeer(target);
+        while (out.PendingLongMessages() > 0)
+            platform::PumpMessages(1);
+    }
+    state.SetItemsProcessed(state.iterations() * kBurst);
+    out.Close();
+}
+BENCHMARK(BM_ComponentBurstToJackClient)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// RtMidi straight to the peer, no component and no platform layer.
+std::unique_ptr<RtMidiOut> directOutput() {
+    auto out = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "rdn417-bench-direct");
+    for (unsigned i = 0; i < out->getPortCount(); ++i) {
+        if (out->getPortName(i) == std::string(kPeer) + ":in") {
+            out->openPort(i, "out");
+            return out;
+        }
+    }
+    return nullptr;
+}
+
+void BM_RtMidiDirectToJackClient(benchmark::State& state) {
+    auto out = directOutput();
+    if (!out) {
+        state.SkipWithError("the peer's port is not listed");
+        return;
+    }
+    LatencyRecorder latencies;
+    for (auto _ : state) {
+        const std::size_t target = peer->receivedCount() + 1;
+        const auto start = LatencyRecorder::Clock::now();
+        out->sendMessage(kMessage.data(), kMessage.size());
+        waitForPeer(target);
+        latencies.add(state, start);
+    }
+    latencies.report(state);
+}
+BENCHMARK(BM_RtMidiDirectToJackClient)->UseManualTime()->Iterations(300);
+
+void BM_RtMidiDirectBurstToJackClient(benchmark::State& state) {
+    auto out = directOutput();
+    if (!out) {
+        state.SkipWithError("the peer's port is not listed");
+        return;
+    }
+    for (auto _ : state) {
+        const std::size_t target = peer->receivedCount() + kBurst;
+        for (int i = 0; i < kBurst; ++i)
+            out->sendMessage(kMessage.data(), kMessage.size());
+        waitForPeer(target);
+    }
+    state.SetItemsProcessed(state.iterations() * kBurst);
+}
+BENCHMARK(BM_RtMidiDirectBurstToJackClient)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("RDN417_MIDI_BACKEND", "jack", 1);
+    benchmark::Initialize(&argc, argv);
+    JackServer server;
+    if (!server.unavailable().empty()) {
+        std::fprintf(stderr, "jack_bench: %s\n", server.unavailable().c_str());
+        return 0;
+    }
+    JackPeer receiver(kPeer);
+    peer = &receiver;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,32 @@
+// A program the tests start, with its standard output read through a pipe; stopped (SIGTERM,
+// then SIGKILL) when the object goes.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+class ChildProcess {
+  public:
+    // Starts `argv` (looked up in PATH). Check running() afterwards.
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool running();
+    // Everything printed so far.
+    const std::string& output();
+    // Waits until the output holds `text` or the time is up.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds limit);
+    void stop();
+
+    static bool installed(const std::string& program);
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string output_;
+};

@@ -1,0 +1,44 @@
+// A JACK client of the tests' own, standing for a MIDI device on the other side: it sends
+// what it is given through its output port "out" and records what reaches its input "in".
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <jack/jack.h>
+
+class JackPeer {
+  public:
+    struct Received {
+        std::vector<std::uint8_t> bytes;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    explicit JackPeer(const std::string& name);
+    ~JackPeer();
+    JackPeer(const JackPeer&) = delete;
+    JackPeer& operator=(const JackPeer&) = delete;
+
+    bool ok() const { return client_ != nullptr; }
+    // Queued for the next JACK cycle.
+    void send(std::vector<std::uint8_t> message);
+    std::vector<Received> received();
+    std::size_t receivedCount();
+    // Connects a port of another client to this client's input.
+    bool connectFrom(const std::string& source);
+
+  private:
+    static int process(jack_nframes_t frames, void* self);
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* out_ = nullptr;
+    jack_port_t* in_ = nullptr;
+    std::string name_;
+    std::mutex mutex_;
+    std::deque<std::vector<std::uint8_t>> outgoing_;
+    std::vector<Received> received_;
+};

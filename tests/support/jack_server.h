@@ -1,0 +1,22 @@
+// A JACK server of the tests' own on the dummy driver (no sound hardware), under a name of its
+// own so that it never meets a user's server; clients of this process find it through
+// JACK_DEFAULT_SERVER.
+#pragma once
+
+#include "child_process.h"
+
+#include <memory>
+#include <string>
+
+class JackServer {
+  public:
+    // Empty reason when the server runs.
+    JackServer();
+    ~JackServer();
+
+    const std::string& unavailable() const { return reason_; }
+
+  private:
+    std::unique_ptr<ChildProcess> jackd_;
+    std::string reason_;
+};
