@@ -1,8 +1,10 @@
 #include "ControlsPlugin.h"
 
 #include "VxpotlabPlugin.h"
+#include "VxsampletankPlugin.h"
 
 ControlsPlugin::ControlsPlugin(QObject* parent) : QObject(parent) {
     // Children of the collection: Qt frees them with it.
     widgets_.append(new VxpotlabPlugin(this));
+    widgets_.append(new VxsampletankPlugin(this));
 }

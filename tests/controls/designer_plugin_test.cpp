@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(DesignerPlugin, LoadsAndOffersThePotUnderXObj) {
+TEST(DesignerPlugin, LoadsAndOffersBothControls) {
     QPluginLoader loader(QStringLiteral(RDN417_DESIGNER_PLUGIN_PATH));
     QObject* instance = loader.instance();
     ASSERT_NE(instance, nullptr) << loader.errorString().toStdString();
@@ -28,6 +28,16 @@ TEST(DesignerPlugin, LoadsAndOffersThePotUnderXObj) {
     ASSERT_NE(created, nullptr);
     EXPECT_STREQ(created->metaObject()->className(), "Tvxpotlab");
     EXPECT_EQ(created->property("State").toInt(), 0);
+
+    QDesignerCustomWidgetInterface* tank = nullptr;
+    for (auto* widget : collection->customWidgets())
+        if (widget->name() == "TvxSampleTank")
+            tank = widget;
+    ASSERT_NE(tank, nullptr);
+    EXPECT_EQ(tank->group(), "Xobj");
+    std::unique_ptr<QWidget> display(tank->createWidget(nullptr));
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(display->property("Max").toInt(), 256);
 }
 
 // Builds the pot itself, as the program's compiled forms do.

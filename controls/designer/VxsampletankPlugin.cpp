@@ -1,0 +1,15 @@
+#include "VxsampletankPlugin.h"
+
+#include "controls/Vxsampletank.h"
+
+QWidget* VxsampletankPlugin::createWidget(QWidget* parent) {
+    // Designer owns the widget through its parent.
+    return new TvxSampleTank(parent);
+}
+
+QString VxsampletankPlugin::domXml() const {
+    return QStringLiteral(
+        "<ui language=\"c++\">\n"
+        " <widget class=\"TvxSampleTank\" name=\"vxSampleTank\"/>\n"
+        "</ui>\n");
+}
