@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need; quick when all are there.
+# Installs the Debian packages that building the program needs, and with --test also what
+# testing needs; quick when all are there.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config git
     qt6-base-dev qt6-tools-dev
-    librtmidi-dev jackd2 libjack-jackd2-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format clang libclang-rt-14-dev
+    librtmidi-dev libjack-jackd2-dev
 )
+if [[ ${1:-} == --test ]]; then
+    packages+=(
+        libgtest-dev libgmock-dev googletest libbenchmark-dev
+        jackd2 coreutils
+        clang-format clang libclang-rt-14-dev
+        g++-mingw-w64-x86-64-posix wine64 wine
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -4,9 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using Bytes = ParameterMessageBytes;
+
+// The degree sign in the platform's ANSI code page.
+#ifdef _WIN32
+const std::string kDegree = "\xB0";
+#else
+const std::string kDegree = "\xC2\xB0";
+#endif
 
 TEST(ParameterMessage, ChannelCodeAndValueSplitIntoNibbles) {
     EXPECT_EQ(ParameterMessage(15, pcNoteRef, 127),
@@ -48,13 +57,13 @@ TEST(ControllerNames, HoldsOneEntryPerControllerAndNone) {
     EXPECT_EQ(ControllerNames.size(), 129u);
     EXPECT_EQ(ControllerItemText(0), "----- none-------");
     EXPECT_EQ(ControllerItemText(1), "Bank Select");
-    EXPECT_EQ(ControllerItemText(4), "Controler n\xC2\xB0 3");
+    EXPECT_EQ(ControllerItemText(4), "Controler n" + kDegree + " 3");
     EXPECT_EQ(ControllerItemText(128), "Poly Operation");
     EXPECT_EQ(ControllerItemText(65), "Hold Pedal (on/off)  ");
     EXPECT_EQ(ControllerItemText(71), "Sound Variation    ");
     EXPECT_EQ(ControllerItemText(96), "Phaser Level ");
     EXPECT_EQ(ControllerItemText(124), "All Notes Off ");
-    EXPECT_EQ(ControllerItemText(120), "Controler n\xC2\xB0 119");
+    EXPECT_EQ(ControllerItemText(120), "Controler n" + kDegree + " 119");
     int named = 0;
     for (int i = 1; i <= 128; ++i)
         named += *ControllerNames[static_cast<std::size_t>(i)] != '\0';
