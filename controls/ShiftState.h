@@ -22,3 +22,23 @@ bool ButtonOf(const QMouseEvent& event, TMouseButton& button);
 TShiftState ShiftStateOf(const QMouseEvent& event);
 // The pixel under the pointer, in the receiving widget's coordinates.
 QPoint PixelOf(const QMouseEvent& event);
+
+// Hands a press or release to `reaction(button, shift, x, y)`; buttons the controls do not
+// know are passed over. The event counts as handled either way.
+template <typename Reaction>
+void ForwardButton(QMouseEvent* event, Reaction reaction) {
+    TMouseButton button;
+    if (ButtonOf(*event, button)) {
+        const QPoint at = PixelOf(*event);
+        reaction(button, ShiftStateOf(*event), at.x(), at.y());
+    }
+    event->accept();
+}
+
+// Hands a move to `reaction(shift, x, y)`.
+template <typename Reaction>
+void ForwardMove(QMouseEvent* event, Reaction reaction) {
+    const QPoint at = PixelOf(*event);
+    reaction(ShiftStateOf(*event), at.x(), at.y());
+    event->accept();
+}

@@ -114,12 +114,9 @@ void Tvxpotlab::ButtonReleased(TMouseButton button, TShiftState shift, int x, in
 }
 
 void Tvxpotlab::mousePressEvent(QMouseEvent* event) {
-    TMouseButton button;
-    if (ButtonOf(*event, button)) {
-        const QPoint at = PixelOf(*event);
-        ButtonPressed(button, ShiftStateOf(*event), at.x(), at.y());
-    }
-    event->accept();
+    ForwardButton(event, [this](TMouseButton button, TShiftState shift, int x, int y) {
+        ButtonPressed(button, shift, x, y);
+    });
 }
 
 void Tvxpotlab::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -128,16 +125,11 @@ void Tvxpotlab::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void Tvxpotlab::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint at = PixelOf(*event);
-    PointerMoved(ShiftStateOf(*event), at.x(), at.y());
-    event->accept();
+    ForwardMove(event, [this](TShiftState shift, int x, int y) { PointerMoved(shift, x, y); });
 }
 
 void Tvxpotlab::mouseReleaseEvent(QMouseEvent* event) {
-    TMouseButton button;
-    if (ButtonOf(*event, button)) {
-        const QPoint at = PixelOf(*event);
-        ButtonReleased(button, ShiftStateOf(*event), at.x(), at.y());
-    }
-    event->accept();
+    ForwardButton(event, [this](TMouseButton button, TShiftState shift, int x, int y) {
+        ButtonReleased(button, shift, x, y);
+    });
 }

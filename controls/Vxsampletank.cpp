@@ -297,25 +297,17 @@ void TvxSampleTank::ButtonReleased(TMouseButton button, TShiftState, int x, int 
 }
 
 void TvxSampleTank::mousePressEvent(QMouseEvent* event) {
-    TMouseButton button;
-    if (ButtonOf(*event, button)) {
-        const QPoint at = PixelOf(*event);
-        ButtonPressed(button, ShiftStateOf(*event), at.x(), at.y());
-    }
-    event->accept();
+    ForwardButton(event, [this](TMouseButton button, TShiftState shift, int x, int y) {
+        ButtonPressed(button, shift, x, y);
+    });
 }
 
 void TvxSampleTank::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint at = PixelOf(*event);
-    PointerMoved(ShiftStateOf(*event), at.x(), at.y());
-    event->accept();
+    ForwardMove(event, [this](TShiftState shift, int x, int y) { PointerMoved(shift, x, y); });
 }
 
 void TvxSampleTank::mouseReleaseEvent(QMouseEvent* event) {
-    TMouseButton button;
-    if (ButtonOf(*event, button)) {
-        const QPoint at = PixelOf(*event);
-        ButtonReleased(button, ShiftStateOf(*event), at.x(), at.y());
-    }
-    event->accept();
+    ForwardButton(event, [this](TMouseButton button, TShiftState shift, int x, int y) {
+        ButtonReleased(button, shift, x, y);
+    });
 }

@@ -1,5 +1,7 @@
 #include "MidiIn.h"
 
+#include "ErrorText.h"
+
 #include <algorithm>
 
 TMidiInput::TMidiInput(TComponent* owner)
@@ -24,10 +26,7 @@ TMidiInput::~TMidiInput() {
 }
 
 std::string TMidiInput::ErrorText(std::uint16_t code) const {
-    char buffer[128] = {};
-    if (midiInGetErrorTextA(code, buffer, sizeof buffer) != MMSYSERR_NOERROR)
-        return "Specified error number is out of range";
-    return buffer;
+    return MidiErrorText(&midiInGetErrorTextA, code);
 }
 
 void TMidiInput::check(MMRESULT result) {

@@ -1,5 +1,7 @@
 #include "MidiOut.h"
 
+#include "ErrorText.h"
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -55,10 +57,7 @@ void TMidiOutput::drainAndClose() {
 }
 
 std::string TMidiOutput::ErrorText(std::uint16_t code) const {
-    char buffer[128] = {};
-    if (midiOutGetErrorTextA(code, buffer, sizeof buffer) != MMSYSERR_NOERROR)
-        return "Specified error number is out of range";
-    return buffer;
+    return MidiErrorText(&midiOutGetErrorTextA, code);
 }
 
 void TMidiOutput::check(MMRESULT result) {

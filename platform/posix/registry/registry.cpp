@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -61,6 +62,19 @@ bool resolve(HKEY parent, LPCSTR subKey, std::string& path, LSTATUS& error) {
     return valid;
 }
 
+// The key's path and, when it exists, its contents as the hive holds them now.
+LSTATUS lookUp(HKEY parent, LPCSTR subKey, std::string& path, std::optional<Key>& existing) {
+    LSTATUS error = ERROR_SUCCESS;
+    if (!resolve(parent, subKey, path, error))
+        return error;
+    Hive hive;
+    if (!platform::registry::LoadHive(hive))
+        return ERROR_CANTREAD;
+    if (const Key* found = hive.find(path))
+        existing = *found;
+    return ERROR_SUCCESS;
+}
+
 HKEY remember(std::unique_ptr<OpenKey> key) {
     auto handle = reinterpret_cast<HKEY>(table().nextHandle++);
     table().keys.emplace(handle, std::move(key));
@@ -75,16 +89,13 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
         return ERROR_INVALID_PARAMETER;
     std::lock_guard lock(table().mutex);
     std::string path;
-    LSTATUS error = ERROR_SUCCESS;
-    if (!resolve(hKey, lpSubKey, path, error))
+    std::optional<Key> existing;
+    if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing))
         return error;
-    Hive hive;
-    if (!platform::registry::LoadHive(hive))
-        return ERROR_CANTREAD;
-    const Key* found = hive.find(path);
-    if (found == nullptr)
+    if (!existing)
         return ERROR_FILE_NOT_FOUND;
-    *phkResult = remember(std::make_unique<OpenKey>(OpenKey{found->path, samDesired, *found, {}}));
+    *phkResult =
+        remember(std::make_unique<OpenKey>(OpenKey{existing->path, samDesired, *existing, {}}));
     return ERROR_SUCCESS;
 }
 
@@ -94,19 +105,14 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
         return ERROR_INVALID_PARAMETER;
     std::lock_guard lock(table().mutex);
     std::string path;
-    LSTATUS error = ERROR_SUCCESS;
-    if (!resolve(hKey, lpSubKey, path, error))
+    std::optional<Key> existing;
+    if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing))
         return error;
-    Hive hive;
-    if (!platform::registry::LoadHive(hive))
-        return ERROR_CANTREAD;
-    const Key* found = hive.find(path);
-    Key contents = found != nullptr ? *found : Key{path, {}};
-    if (found == nullptr &&
-        !platform::registry::UpdateHive([&](Hive& current) { current.obtain(path); }))
+    Key contents = existing ? *existing : Key{path, {}};
+    if (!existing && !platform::registry::UpdateHive([&](Hive& current) { current.obtain(path); }))
         return ERROR_CANTWRITE;
     if (lpdwDisposition != nullptr)
-        *lpdwDisposition = found != nullptr ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+        *lpdwDisposition = existing ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     *phkResult =
         remember(std::make_unique<OpenKey>(OpenKey{contents.path, samDesired, contents, {}}));
     return ERROR_SUCCESS;
