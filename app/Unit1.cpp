@@ -30,6 +30,22 @@ class HourglassCursor {
     QWidget& window_;
 };
 
+// Fills a port combo with each port's name, read by selecting the port in the component; a
+// single unselected `none` item when there is no port.
+template <typename Component>
+void listPorts(QComboBox& combo, UINT count, Component& component, const char* none) {
+    if (count == 0) {
+        combo.addItem(QString::fromLatin1(none));
+        combo.setCurrentIndex(-1);
+        return;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        component.SetDeviceID(static_cast<decltype(component.DeviceID())>(i));
+        combo.addItem(ToQString(component.ProductName()));
+    }
+    combo.setCurrentIndex(0);
+}
+
 std::string selectedText(const QComboBox& combo) {
     return combo.currentIndex() < 0 ? std::string() : FromQString(combo.currentText());
 }
@@ -108,28 +124,8 @@ void TForm1::ListMidiDevices() {
     try {
         cmbInput->clear();
         cmbOutput->clear();
-        const UINT inputs = midiInGetNumDevs();
-        if (inputs == 0) {
-            cmbInput->addItem(QStringLiteral("No MIDI Input Device"));
-            cmbInput->setCurrentIndex(-1);
-        } else {
-            for (UINT i = 0; i < inputs; ++i) {
-                MidiInput1->SetDeviceID(static_cast<std::uint16_t>(i));
-                cmbInput->addItem(ToQString(MidiInput1->ProductName()));
-            }
-            cmbInput->setCurrentIndex(0);
-        }
-        const UINT outputs = midiOutGetNumDevs();
-        if (outputs == 0) {
-            cmbOutput->addItem(QStringLiteral("No MIDI Output Device"));
-            cmbOutput->setCurrentIndex(-1);
-        } else {
-            for (UINT i = 0; i < outputs; ++i) {
-                MidiOutput1->SetDeviceID(static_cast<std::int32_t>(i));
-                cmbOutput->addItem(ToQString(MidiOutput1->ProductName()));
-            }
-            cmbOutput->setCurrentIndex(0);
-        }
+        listPorts(*cmbInput, midiInGetNumDevs(), *MidiInput1, "No MIDI Input Device");
+        listPorts(*cmbOutput, midiOutGetNumDevs(), *MidiOutput1, "No MIDI Output Device");
     } catch (const std::exception&) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("No MIDI !!!"),
                         QStringLiteral("Error MIDI devices detection "), QMessageBox::Ok, this);
