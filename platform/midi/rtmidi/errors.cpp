@@ -7,15 +7,14 @@ void RtMidiErrors::record(RtMidiError::Type type, const std::string&, void* self
     // Warnings (a port that could not be listed, a message the host rejected) do not fail.
     if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING)
         return;
-    errors->last = type;
-    errors->failed = true;
+    errors->last.store(type, std::memory_order_relaxed);
+    errors->failed.store(true, std::memory_order_release);
 }
 
 MMRESULT RtMidiErrors::take() {
-    if (!failed)
+    if (!failed.exchange(false, std::memory_order_acquire))
         return MMSYSERR_NOERROR;
-    failed = false;
-    switch (last) {
+    switch (last.load(std::memory_order_relaxed)) {
         case RtMidiError::NO_DEVICES_FOUND:
         case RtMidiError::INVALID_DEVICE:
             return MIDIERR_NODEVICE;

@@ -7,6 +7,7 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,10 +48,11 @@ class RtMidiBackend : public Backend {
     bool unreachable_ = false;
 };
 
-// RtMidi reports errors through a callback that sets this, instead of throwing.
+// RtMidi reports errors through a callback that sets this, instead of throwing. An input's
+// errors can come from RtMidi's own thread, hence the atomics.
 struct RtMidiErrors {
-    RtMidiError::Type last = RtMidiError::UNSPECIFIED;
-    bool failed = false;
+    std::atomic<RtMidiError::Type> last{RtMidiError::UNSPECIFIED};
+    std::atomic<bool> failed{false};
 
     static void record(RtMidiError::Type type, const std::string& text, void* self);
     // The result code for what was recorded since the last call, and clears it.
