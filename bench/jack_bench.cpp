@@ -12,7 +12,10 @@
 
 #include <array>
 #include <cstdlib>
+#include <string>
 #include <thread>
+
+#include <jack/jack.h>
 
 namespace {
 
@@ -117,6 +120,89 @@ void BM_RtMidiDirectBurstToJackClient(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kBurst);
 }
 BENCHMARK(BM_RtMidiDirectBurstToJackClient)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// Input ports of a client of its own, so that the program sees `ports` output ports in all
+// with the peer's: what a send costs must not grow with them.
+class PortCrowd {
+  public:
+    explicit PortCrowd(int ports) {
+        client_ = jack_client_open("rdn417-bench-crowd", JackNoStartServer, nullptr);
+        if (client_ == nullptr)
+            return;
+        for (int i = 1; i < ports; ++i)
+            jack_port_register(client_, ("in" + std::to_string(i)).c_str(), JACK_DEFAULT_MIDI_TYPE,
+                               JackPortIsInput, 0);
+        jack_activate(client_);
+    }
+    ~PortCrowd() {
+        if (client_ == nullptr)
+            return;
+        jack_deactivate(client_);
+        jack_client_close(client_);
+    }
+    PortCrowd(const PortCrowd&) = delete;
+    PortCrowd& operator=(const PortCrowd&) = delete;
+
+  private:
+    jack_client_t* client_ = nullptr;
+};
+
+// Few enough sends per run that RtMidi's ring buffer towards JACK never fills.
+constexpr int kSendsPerRun = 1000;
+
+void waitForJackToDrain() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+void BM_SendShortMessage(benchmark::State& state) {
+    PortCrowd crowd(static_cast<int>(state.range(0)));
+    TMidiOutput out(nullptr);
+    out.SetProductName(std::string(kPeer) + ":in");
+    if (!out.Open()) {
+        state.SkipWithError("the peer's port did not open");
+        return;
+    }
+    waitForJackToDrain();
+    for (auto _ : state)
+        out.SendShortMessage(0xB0, 7, 100);
+    waitForJackToDrain();
+    out.Close();
+}
+BENCHMARK(BM_SendShortMessage)->Arg(1)->Arg(32)->Iterations(kSendsPerRun);
+
+void BM_SendLongMessageToCompletion(benchmark::State& state) {
+    PortCrowd crowd(static_cast<int>(state.range(0)));
+    TMidiOutput out(nullptr);
+    out.SetProductName(std::string(kPeer) + ":in");
+    if (!out.Open()) {
+        state.SkipWithError("the peer's port did not open");
+        return;
+    }
+    waitForJackToDrain();
+    for (auto _ : state) {
+        out.SendLongMessage(kMessage.data(), kMessage.size());
+        while (out.PendingLongMessages() > 0)
+            platform::PumpMessages(1);
+    }
+    waitForJackToDrain();
+    out.Close();
+}
+BENCHMARK(BM_SendLongMessageToCompletion)->Arg(1)->Arg(32)->Iterations(kSendsPerRun);
+
+void BM_RtMidiSendMessage(benchmark::State& state) {
+    PortCrowd crowd(static_cast<int>(state.range(0)));
+    auto out = directOutput();
+    if (!out) {
+        state.SkipWithError("the peer's port is not listed");
+        return;
+    }
+    const std::uint8_t message[] = {0xB0, 7, 100};
+    waitForJackToDrain();
+    for (auto _ : state)
+        out->sendMessage(message, sizeof message);
+    waitForJackToDrain();
+}
+BENCHMARK(BM_RtMidiSendMessage)->Arg(1)->Arg(32)->Iterations(kSendsPerRun);
 
 }  // namespace
 

@@ -29,6 +29,15 @@ namespace {
 constexpr DWORD_PTR kActiveSensing = 0xFE;
 constexpr DWORD_PTR kTimingClock = 0xF8;
 
+// Posts `message` unless one posted before is still waiting; the window clears the flag when
+// it takes the notice.
+void postOnce(CallbackContext& context, std::atomic<bool>& pending, UINT message) {
+    if (pending.exchange(true, std::memory_order_acq_rel))
+        return;
+    if (!PostMessageA(context.window, message, context.session, 0))
+        pending.store(false, std::memory_order_relaxed);
+}
+
 void queueInput(CallbackContext& context, UINT message, DWORD_PTR param1, DWORD_PTR param2) {
     // Sent many times a second and of no use here: dropped before they cost anything.
     if (param1 == kActiveSensing || param1 == kTimingClock)
@@ -43,13 +52,29 @@ void queueInput(CallbackContext& context, UINT message, DWORD_PTR param1, DWORD_
     else
         event.header = reinterpret_cast<LPMIDIHDR>(param1);
     if (context.queue->Push(event)) {
-        PostMessageA(context.window, MM_MIM_DATA, 0, 0);
-    } else {
-        context.dropped.fetch_add(1, std::memory_order_relaxed);
-        // The receive buffer of a System Exclusive that found no room travels with the
-        // overflow notice, so that the GUI thread can give it back to the port.
-        PostMessageA(context.window, WM_USER, 0, reinterpret_cast<LPARAM>(event.header));
+        postOnce(context, context.dataNoticePending, MM_MIM_DATA);
+        return;
     }
+    context.dropped.fetch_add(1, std::memory_order_relaxed);
+    // The receive buffer of a System Exclusive that found no room travels with the overflow
+    // notice, so that the GUI thread can give it back to the port; there are only as many of
+    // those as there are buffers.
+    if (event.header != nullptr)
+        PostMessageA(context.window, WM_USER, context.session,
+                     reinterpret_cast<LPARAM>(event.header));
+    else
+        postOnce(context, context.overflowNoticePending, WM_USER);
+}
+
+void completeOutput(CallbackContext& context, DWORD_PTR header, DWORD_PTR result) {
+    // The result travels as the notice's first parameter: nonzero when the port could not
+    // send the message.
+    if (PostMessageA(context.window, MM_MOM_DONE, result, static_cast<LPARAM>(header)))
+        return;
+    if (result != MMSYSERR_NOERROR)
+        context.lostFailure.store(static_cast<DWORD>(result), std::memory_order_relaxed);
+    // Release: the header's done flag, set before this callback, is seen with the count.
+    context.lostCompletions.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace
@@ -61,7 +86,7 @@ void CALLBACK MidiDriverCallback(HDRVR, UINT message, DWORD_PTR instance, DWORD_
         return;
     switch (message) {
         case MM_MOM_DONE:
-            PostMessageA(context->window, MM_MOM_DONE, 0, static_cast<LPARAM>(param1));
+            completeOutput(*context, param1, param2);
             break;
         case MM_MIM_DATA:
         case MM_MIM_LONGDATA:

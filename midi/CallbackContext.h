@@ -18,6 +18,17 @@ struct CallbackContext {
     std::atomic<std::uint8_t> sysexOnly{0};  // the input component's SysexOnly; read any time
     // Input that never reached the queue: it was full, or the port had no buffer for it.
     std::atomic<std::uint32_t> dropped{0};
+    // The input's open session, carried in every input notice so that notices of an earlier
+    // session are known as such. Set before the port opens.
+    WPARAM session = 0;
+    // An input notice is waiting in the mailbox: a flood of input posts one at a time, so that
+    // it cannot crowd out the output's completions.
+    std::atomic<bool> dataNoticePending{false};
+    std::atomic<bool> overflowNoticePending{false};
+    // Output completions whose notice could not be posted (the mailbox was full), and the
+    // failure of the latest of them that had one.
+    std::atomic<std::uint32_t> lostCompletions{0};
+    std::atomic<DWORD> lostFailure{0};
 };
 
 // Creates a context in a shared block of its own, or returns null when there is no memory.

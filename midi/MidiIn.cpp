@@ -5,8 +5,8 @@
 #include <algorithm>
 
 TMidiInput::TMidiInput(TComponent* owner)
-    : TComponent(owner), window_([this](HWND, UINT message, WPARAM, LPARAM lParam) {
-          return windowProc(message, lParam);
+    : TComponent(owner), window_([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+          return windowProc(message, wParam, lParam);
       }) {
     if (midiInGetNumDevs() > 0)
         SetDeviceID(0);
@@ -92,6 +92,15 @@ void TMidiInput::Open() {
     // Opening again would lose the open port and free what it uses.
     if (state_ == psOpen)
         return;
+    // A port whose Close failed half-way still uses the queue, buffers and context: it is
+    // closed first, and while it will not close nothing is opened in its place.
+    if (handle_ != nullptr) {
+        try {
+            Close();
+        } catch (const Exception&) {
+            return;
+        }
+    }
     try {
         if (queue_ == nullptr)
             queue_ = MidiEventQueue::Create(Capacity);
@@ -104,6 +113,9 @@ void TMidiInput::Open() {
         context_->window = window_.handle();
         context_->sysexOnly.store(sysexOnly_ ? 1 : 0, std::memory_order_relaxed);
         context_->dropped.store(0, std::memory_order_relaxed);
+        context_->session = ++session_;
+        context_->dataNoticePending.store(false, std::memory_order_relaxed);
+        context_->overflowNoticePending.store(false, std::memory_order_relaxed);
         check(midiInOpen(&handle_, deviceId_, reinterpret_cast<DWORD_PTR>(&MidiDriverCallback),
                          reinterpret_cast<DWORD_PTR>(context_), CALLBACK_FUNCTION));
         prepareSysexBuffers();
@@ -228,13 +240,20 @@ std::optional<MidiInputEvent> TMidiInput::GetMidiEvent() {
     return event;
 }
 
-LRESULT TMidiInput::windowProc(UINT message, LPARAM lParam) {
+LRESULT TMidiInput::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A notice of an earlier session names buffers and events that are no longer there.
+    if (context_ == nullptr || wParam != session_)
+        return 0;
     switch (message) {
         case MM_MIM_DATA:
+            // Acquire: every event pushed before the notice was suppressed is seen below.
+            context_->dataNoticePending.exchange(false, std::memory_order_acq_rel);
             if (OnMidiInput && state_ == psOpen && PendingEventCount() > 0)
                 OnMidiInput(this);
             break;
         case WM_USER:
+            if (lParam == 0)
+                context_->overflowNoticePending.exchange(false, std::memory_order_acq_rel);
             if (state_ != psOpen)
                 break;
             // A System Exclusive that found the queue full is lost, but its buffer is not.

@@ -77,7 +77,7 @@ class TMidiInput : public TComponent {
     HWND NotificationWindow() const { return window_.handle(); }
 
   private:
-    LRESULT windowProc(UINT message, LPARAM lParam);
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam);
     void check(MMRESULT result);
     void prepareSysexBuffers();
     void addSysexBuffers();
@@ -104,4 +104,6 @@ class TMidiInput : public TComponent {
     std::uint16_t sysexBufferCount_ = 16;
     std::vector<std::unique_ptr<TMyMidiHdr>> buffers_;
     CallbackContext* context_ = nullptr;
+    // Counts the opens; the callback tags every notice with it.
+    WPARAM session_ = 0;
 };

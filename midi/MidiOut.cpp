@@ -2,9 +2,11 @@
 
 #include "ErrorText.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -14,8 +16,8 @@ constexpr auto kDrainLimit = std::chrono::seconds(2);
 }  // namespace
 
 TMidiOutput::TMidiOutput(TComponent* owner)
-    : TComponent(owner), window_([this](HWND, UINT message, WPARAM, LPARAM lParam) {
-          return windowProc(message, lParam);
+    : TComponent(owner), window_([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+          return windowProc(message, wParam, lParam);
       }) {}
 
 TMidiOutput::~TMidiOutput() {
@@ -128,6 +130,8 @@ bool TMidiOutput::Open() {
 }
 
 bool TMidiOutput::Close() {
+    const Recovered recovered = recoverLostCompletions();
+    fireSent(recovered.sent);
     bool closed = false;
     if (state_ == psOpen) {
         check(midiOutClose(handle_));
@@ -135,6 +139,10 @@ bool TMidiOutput::Close() {
     }
     handle_ = nullptr;
     state_ = psClosed;
+    if (recovered.failure != MMSYSERR_NOERROR) {
+        lastResult_ = static_cast<std::uint16_t>(recovered.failure);
+        raisePlatformText(recovered.failure);
+    }
     return closed;
 }
 
@@ -174,19 +182,54 @@ void TMidiOutput::SendEvent(const MidiEvent& event) {
         SendShortMessage(event.status, event.data1, event.data2);
 }
 
-LRESULT TMidiOutput::windowProc(UINT message, LPARAM lParam) {
+LRESULT TMidiOutput::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != MM_MOM_DONE)
         return 0;
-    auto header = reinterpret_cast<LPMIDIHDR>(lParam);
+    // A nonzero first parameter: the port could not send this message.
+    const auto failure = static_cast<MMRESULT>(wParam);
+    const bool released = release(reinterpret_cast<LPMIDIHDR>(lParam));
+    const Recovered recovered = recoverLostCompletions();
+    fireSent((released && failure == MMSYSERR_NOERROR ? 1 : 0) + recovered.sent);
+    const MMRESULT reported = failure != MMSYSERR_NOERROR ? failure : recovered.failure;
+    if (reported != MMSYSERR_NOERROR) {
+        lastResult_ = static_cast<std::uint16_t>(reported);
+        raisePlatformText(reported);
+    }
+    return 0;
+}
+
+bool TMidiOutput::release(LPMIDIHDR header) {
     auto found = outstanding_.find(header);
-    // Only headers this component handed out are touched.
-    if (found == outstanding_.end())
-        return 0;
+    // Only headers this component handed out are touched, and only once the port has finished
+    // them: a late notice may name the address of a newer header still being sent.
+    if (found == outstanding_.end() ||
+        !(std::atomic_ref(header->dwFlags).load(std::memory_order_acquire) & MHDR_DONE))
+        return false;
     midiOutUnprepareHeader(handle_, header, sizeof(MIDIHDR));
     outstanding_.erase(found);
-    if (Onmidioutput)
+    return true;
+}
+
+TMidiOutput::Recovered TMidiOutput::recoverLostCompletions() {
+    Recovered recovered;
+    if (context_ == nullptr ||
+        context_->lostCompletions.exchange(0, std::memory_order_acquire) == 0)
+        return recovered;
+    std::vector<LPMIDIHDR> finished;
+    for (const auto& entry : outstanding_)
+        finished.push_back(entry.first);
+    for (LPMIDIHDR header : finished)
+        recovered.sent += release(header) ? 1 : 0;
+    recovered.failure = context_->lostFailure.exchange(0, std::memory_order_relaxed);
+    // The failed one is among those freed; it does not count as sent.
+    if (recovered.failure != MMSYSERR_NOERROR && recovered.sent > 0)
+        --recovered.sent;
+    return recovered;
+}
+
+void TMidiOutput::fireSent(int count) {
+    for (int i = 0; i < count && Onmidioutput; ++i)
         Onmidioutput(this);
-    return 0;
 }
 
 void TMidiOutput::freeContext() {

@@ -53,7 +53,16 @@ class TMidiOutput : public TComponent {
     std::size_t PendingLongMessages() const { return outstanding_.size(); }
 
   private:
-    LRESULT windowProc(UINT message, LPARAM lParam);
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Frees a header the port has finished; false if it is not ours or not finished.
+    bool release(LPMIDIHDR header);
+    struct Recovered {
+        int sent = 0;
+        MMRESULT failure = MMSYSERR_NOERROR;
+    };
+    // Frees every finished header whose completion notice was lost to a full mailbox.
+    Recovered recoverLostCompletions();
+    void fireSent(int count);
     // Stores the result; a nonzero one is raised with the platform's text.
     void check(MMRESULT result);
     [[noreturn]] void raisePlatformText(MMRESULT result);

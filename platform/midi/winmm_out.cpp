@@ -5,6 +5,7 @@
 #include "platform/win32.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -26,6 +27,8 @@ struct OutPort {
     // Engine lock: long messages accepted and not yet completed, and the running status.
     int inFlight = 0;
     BYTE runningStatus = 0;
+    // Set once a send found the port gone: every later message fails at its call.
+    MMRESULT lost = MMSYSERR_NOERROR;
 };
 
 // Engine lock.
@@ -58,6 +61,16 @@ std::size_t messageLength(BYTE status) {
 
 bool validHeaderArgs(LPMIDIHDR header, UINT size) {
     return header != nullptr && size >= sizeof(MIDIHDR);
+}
+
+// Delivery thread. A port found gone stays gone for this handle.
+MMRESULT sendOn(OutPort& port, std::span<const std::uint8_t> bytes) {
+    const MMRESULT sent = port.connection ? port.connection->send(bytes) : MMSYSERR_INVALHANDLE;
+    if (sent == MIDIERR_NODEVICE) {
+        std::lock_guard lock(Engine::instance().mutex());
+        port.lost = sent;
+    }
+    return sent;
 }
 
 }  // namespace
@@ -168,6 +181,8 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
         port = find(hmo);
         if (!port)
             return MMSYSERR_INVALHANDLE;
+        if (port->lost)
+            return port->lost;
         const BYTE first = dwMsg & 0xFF;
         const BYTE status = first >= 0x80 ? first : port->runningStatus;
         if (status < 0x80 || status == 0xF0 || status == 0xF7)
@@ -185,8 +200,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
     // Sent before the call returns, in order with the long messages before it, so that a
     // port that has gone away is reported here.
     MMRESULT sent = MMSYSERR_NOERROR;
-    engine.delivery().runAndWait(
-        [&] { sent = port->connection ? port->connection->send(bytes) : MMSYSERR_INVALHANDLE; });
+    engine.delivery().runAndWait([&] { sent = sendOn(*port, bytes); });
     return sent;
 }
 
@@ -234,20 +248,27 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
             return MIDIERR_UNPREPARED;
         if (pmh->dwFlags & MHDR_INQUEUE)
             return MIDIERR_STILLPLAYING;
+        if (port->lost)
+            return port->lost;
         pmh->dwFlags = (pmh->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE;
         ++port->inFlight;
     }
     engine.delivery().post([&engine, port, pmh] {
         // The header belongs to the layer while it is queued; the program does not touch it.
-        port->connection->send(
+        const MMRESULT sent = sendOn(
+            *port,
             std::span(reinterpret_cast<const std::uint8_t*>(pmh->lpData), pmh->dwBufferLength));
-        auto completion = [&engine, port, pmh] {
+        // A message that could not be sent still comes back, with the reason as the second
+        // parameter (0 on Windows, where drivers refuse at the call instead).
+        auto completion = [&engine, port, pmh, sent] {
             {
                 std::lock_guard lock(engine.mutex());
-                pmh->dwFlags = (pmh->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+                // The program may look for MHDR_DONE without waiting for MOM_DONE.
+                std::atomic_ref(pmh->dwFlags)
+                    .store((pmh->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE, std::memory_order_release);
                 --port->inFlight;
             }
-            port->callback.notify(port->handle, MOM_DONE, reinterpret_cast<DWORD_PTR>(pmh), 0);
+            port->callback.notify(port->handle, MOM_DONE, reinterpret_cast<DWORD_PTR>(pmh), sent);
         };
         std::function<void()> now;
         {

@@ -141,7 +141,8 @@ TEST_F(MidiInput, ShortMessagesAreQueuedWithTimeStampsButSensingAndClockAreNot) 
     virtual_midi::InjectShort(0, 0x403C90, 3);
     virtual_midi::InjectShort(0, 0x00FA, 4);  // Start is kept
     settle();
-    EXPECT_EQ(notices_, 2);
+    // Events that arrive before the window thread looks share one notice.
+    EXPECT_EQ(notices_, 1);
     EXPECT_EQ(in.PendingEventCount(), 2);
     auto first = in.GetMidiEvent();
     ASSERT_TRUE(first.has_value());
@@ -210,9 +211,7 @@ TEST_F(MidiInput, WithoutAReaderTheQueueStopsAtCapacityAndReportsOverflow) {
     EXPECT_EQ(in.PendingEventCount(), 1024);
     EXPECT_EQ(overflows_, 1);
     EXPECT_EQ(in.DroppedEventCount(), 1u);
-    EXPECT_EQ(notices_, 1024);
-    // Each notice saw the count of its moment.
-    EXPECT_EQ(counts_.front(), 1024);
+    EXPECT_EQ(counts_, std::vector<int>{1024});
 }
 
 TEST_F(MidiInput, NoEventsWithoutAHandlerOrAfterClose) {
@@ -252,7 +251,8 @@ TEST_F(MidiInput, ACapacityTooLargeForABlockIsLimited) {
         virtual_midi::InjectShort(0, 0x90);
     settle();
     EXPECT_EQ(in.PendingEventCount(), MidiEventQueue::kMaxCapacity);
-    EXPECT_EQ(overflows_, 10);
+    EXPECT_EQ(in.DroppedEventCount(), 10u);
+    EXPECT_EQ(overflows_, 1);
 }
 
 TEST_F(MidiInput, AZeroCapacityOpensAndDropsEverything) {
@@ -320,6 +320,50 @@ TEST_F(MidiInput, ACloseThatFailsCanBeFinishedLater) {
     HMIDIIN other = nullptr;
     ASSERT_EQ(midiInOpen(&other, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
     EXPECT_EQ(midiInClose(other), MMSYSERR_NOERROR);
+}
+
+TEST_F(MidiInput, OpenAfterACloseThatFailedFinishesThatCloseFirst) {
+    for (const Operation failing : {Operation::InReset, Operation::InClose}) {
+        SCOPED_TRACE(static_cast<int>(failing));
+        TMidiInput& in = make();
+        openAndStart();
+        virtual_midi::FailNext(failing, MMSYSERR_HANDLEBUSY);
+        expectRaises([&] { in.Close(); }, in.ErrorText(MMSYSERR_HANDLEBUSY));
+        // While the old port still will not close, nothing is opened in its place.
+        virtual_midi::FailNext(Operation::InClose, MMSYSERR_HANDLEBUSY);
+        in.Open();
+        EXPECT_EQ(in.State(), psClosed);
+        in.Open();
+        ASSERT_EQ(in.State(), psOpen);
+        in.Start();
+        const Bytes sysex{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
+        virtual_midi::InjectSysex(0, sysex);
+        settle();
+        auto event = in.GetMidiEvent();
+        ASSERT_TRUE(event.has_value());
+        EXPECT_EQ(event->sysex, sysex);
+        in.Close();
+    }
+}
+
+TEST_F(MidiInput, NoticesOfAnEarlierSessionFireNothing) {
+    TMidiInput& in = make();
+    in.Capacity = 1;
+    in.SetSysexBufferCount(1);
+    openAndStart();
+    virtual_midi::InjectShort(0, 0x90);
+    virtual_midi::Flush();
+    // The queue is full: the buffer that the close returns is announced as an overflow.
+    in.Close();
+    in.Open();
+    in.Start();
+    const Bytes sysex{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
+    virtual_midi::InjectSysex(0, sysex);
+    settle();
+    EXPECT_EQ(overflows_, 0);
+    auto event = in.GetMidiEvent();
+    ASSERT_TRUE(event.has_value());
+    EXPECT_EQ(event->sysex, sysex);
 }
 
 TEST_F(MidiInput, WhatTheLoopbackOutputSendsIsReadBack) {

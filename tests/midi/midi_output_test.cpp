@@ -1,3 +1,4 @@
+#include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "platform/testing.h"
 #include "platform/virtual_midi.h"
@@ -274,6 +275,54 @@ TEST_F(MidiOutput, EmptyMessagesAndExhaustedMemoryAreRefusedClearly) {
     platform::testing::FailGlobalAllocAfter(-1);
     EXPECT_EQ(out_.PendingLongMessages(), 0u);
     EXPECT_TRUE(out_.Close());
+}
+
+TEST_F(MidiOutput, AMessageToAPortThatHasGoneIsReportedAndNeverCountedAsSent) {
+    openSimulator();
+    int sent = 0;
+    out_.Onmidioutput = [&](TObject*) { ++sent; };
+    virtual_midi::SetPorts({{virtual_midi::kLoopbackOutName}}, {});  // the converter is unplugged
+    const std::string gone = out_.ErrorText(MIDIERR_NODEVICE);
+    // On its way the message finds the port gone: its completion raises on the GUI thread.
+    out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    expectRaises([&] { PumpUntil([&] { return out_.PendingLongMessages() == 0; }); }, gone);
+    EXPECT_EQ(out_.LastResult(), MIDIERR_NODEVICE);
+    // From then on every send fails at its call.
+    expectRaises([&] { out_.SendLongMessage(kNoteRef127Channel16.data(), 7); }, gone);
+    expectRaises([&] { out_.SendShortMessage(0xB0, 1, 2); }, gone);
+    EXPECT_EQ(sent, 0);
+    EXPECT_EQ(out_.PendingLongMessages(), 0u);
+    EXPECT_TRUE(out_.Close());
+}
+
+TEST_F(MidiOutput, CompletionsThatFindTheMailboxFullAreStillReleased) {
+    openSimulator();
+    int sent = 0;
+    out_.Onmidioutput = [&](TObject*) { ++sent; };
+    // Twice what the mailbox holds, sent without pumping.
+    constexpr int kMessages = 20000;
+    for (int i = 0; i < kMessages; ++i)
+        out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    virtual_midi::Flush();
+    ASSERT_TRUE(PumpUntil([&] { return sent == kMessages; }));
+    EXPECT_EQ(out_.PendingLongMessages(), 0u);
+}
+
+TEST_F(MidiOutput, AnUnreadInputFloodDoesNotCrowdOutCompletions) {
+    TMidiInput in(nullptr);
+    in.Open();
+    in.Start();
+    ASSERT_EQ(in.State(), psOpen);
+    for (DWORD i = 0; i < 12000; ++i)
+        virtual_midi::InjectShort(0, 0x90 | (i % 128) << 8);
+    virtual_midi::Flush();
+    openSimulator();
+    int sent = 0;
+    out_.Onmidioutput = [&](TObject*) { ++sent; };
+    for (int i = 0; i < 5; ++i)
+        out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
+    EXPECT_TRUE(PumpUntil([&] { return sent == 5; }));
+    in.Close();
 }
 
 TEST_F(MidiOutput, AnUnknownCodeHasAFixedText) {

@@ -229,6 +229,24 @@ TEST_F(MidiOut, CompletionsComeFromTheDeliveryThreadAfterTheCallReturned) {
     EXPECT_EQ(virtual_midi::Converter(0).channel, 1);
 }
 
+TEST_F(MidiOut, ALongMessageToAPortThatHasGoneComesBackWithTheReason) {
+    HMIDIOUT out = open(0);
+    std::vector<char> data{'\xF0', 0x70, 0x01, 0x7D, 0x03, 0x00, '\xF7'};
+    MIDIHDR h = header(data);
+    ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+    virtual_midi::SetPorts({{"Another"}}, {});
+    ASSERT_EQ(midiOutLongMsg(out, &h, sizeof h), MMSYSERR_NOERROR);
+    virtual_midi::Flush();
+    auto done = recorder_.calls(MOM_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].param2, static_cast<DWORD_PTR>(MIDIERR_NODEVICE));
+    EXPECT_TRUE(h.dwFlags & MHDR_DONE);
+    // Known from then on: refused at the call.
+    EXPECT_EQ(midiOutLongMsg(out, &h, sizeof h), MIDIERR_NODEVICE);
+    EXPECT_EQ(midiOutShortMsg(out, 0x0201B0), MIDIERR_NODEVICE);
+    EXPECT_EQ(virtual_midi::Received(0), std::vector<Bytes>{});
+}
+
 TEST_F(MidiOut, TheConverterIgnoresWhatIsNotAParameterMessage) {
     HMIDIOUT out = open(0);
     std::vector<std::vector<char>> messages{

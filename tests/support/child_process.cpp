@@ -75,10 +75,18 @@ bool ChildProcess::waitForOutput(const std::string& text, std::chrono::milliseco
     return true;
 }
 
+void ChildProcess::kill() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
 void ChildProcess::stop() {
     if (pid_ <= 0)
         return;
-    kill(pid_, SIGTERM);
+    ::kill(pid_, SIGTERM);
     for (int i = 0; i < 100; ++i) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
@@ -86,9 +94,7 @@ void ChildProcess::stop() {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+    kill();
 }
 
 bool ChildProcess::installed(const std::string& program) {

@@ -22,6 +22,8 @@ class ChildProcess {
     // Waits until the output holds `text` or the time is up.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds limit);
     void stop();
+    // Ends it at once, as a crash would (SIGKILL).
+    void kill();
 
     static bool installed(const std::string& program);
 

@@ -8,15 +8,28 @@ JackServer::JackServer() {
         reason_ = "jackd is not installed (Debian package jackd2)";
         return;
     }
-    const std::string name = "rdn417-test-" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    // A server that is killed stays in libjack's table of servers (eight at most) until one of
+    // the same name starts again, so a run that ends with it killed names it for reuse.
+    const char* reused = std::getenv("RDN417_TEST_JACK_SERVER");
+    name_ = reused != nullptr ? reused : "rdn417-test-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    start();
+}
+
+bool JackServer::start() {
     jackd_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"});
+        "jackd", "-n", name_, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"});
     // jack_wait returns once the server takes clients.
     ChildProcess wait({"jack_wait", "-w", "-t", "10"});
     if (!wait.waitForOutput("server is available", std::chrono::seconds(12)) || !jackd_->running())
         reason_ = "jackd did not start: " + jackd_->output();
+    return reason_.empty();
+}
+
+void JackServer::kill() {
+    if (jackd_)
+        jackd_->kill();
 }
 
 JackServer::~JackServer() {

@@ -50,8 +50,9 @@ constexpr const char* kLoopbackInName = "Virtual Loopback In";
 // True when this process uses the virtual backend.
 bool Active();
 
-// Replaces the port lists. Ports already open keep working until closed; what they receive no
-// longer shows under an index.
+// Replaces the port lists, as devices that come and go: a port listed before under the same
+// name (and kind) stays, open or not, with what it received; a port no longer listed is gone,
+// and sends on a connection still open to it fail with MIDIERR_NODEVICE.
 void SetPorts(std::vector<OutputPort> outputs, std::vector<std::string> inputs);
 // The default lists (converter and loopback out; loopback in), with every record, converter
 // state, injected fault, call hook and held completion cleared. Open ports must be closed

@@ -8,24 +8,22 @@ class RtInput : public InputConnection {
     explicit RtInput(std::shared_ptr<InputSink> sink) : sink_(std::move(sink)) {}
 
     ~RtInput() override {
-        if (in_) {
-            in_->cancelCallback();
-            in_->closePort();
+        if (!live_)
+            return;
+        std::lock_guard lock(live_->mutex);
+        if (live_->in) {
+            live_->in->cancelCallback();
+            live_->in->closePort();
+            live_->in.reset();
         }
     }
 
-    MMRESULT open(RtMidi::Api api, unsigned rtIndex) {
-        try {
-            in_ = std::make_unique<RtMidiIn>(api, RtMidiBackend::kClientName);
-        } catch (const RtMidiError&) {
-            return MMSYSERR_NODRIVER;
-        }
-        in_->setErrorCallback(&RtMidiErrors::record, &errors_);
+    void attach(std::shared_ptr<LiveClient> live) { live_ = std::move(live); }
+
+    void setUp(RtMidiIn& in) {
         // Everything is passed on; the program decides what to drop.
-        in_->ignoreTypes(false, false, false);
-        in_->setCallback(&RtInput::received, this);
-        in_->openPort(rtIndex, "in");
-        return errors_.take();
+        in.ignoreTypes(false, false, false);
+        in.setCallback(&RtInput::received, this);
     }
 
   private:
@@ -45,25 +43,25 @@ class RtInput : public InputConnection {
     }
 
     std::shared_ptr<InputSink> sink_;
-    RtMidiErrors errors_;
-    std::unique_ptr<RtMidiIn> in_;
+    std::shared_ptr<LiveClient> live_;
 };
 
 }  // namespace
 
 MMRESULT RtMidiBackend::openInput(unsigned index, std::shared_ptr<InputSink> sink,
                                   std::unique_ptr<InputConnection>& connection) {
-    Port port;
-    {
-        std::lock_guard lock(mutex_);
-        const std::vector<Port> ports = list(inputProbe_);
-        if (index >= ports.size())
-            return MMSYSERR_BADDEVICEID;
-        port = ports[index];
-    }
     auto input = std::make_unique<RtInput>(std::move(sink));
-    if (MMRESULT opened = input->open(api_, port.rtIndex))
+    std::shared_ptr<LiveClient> live;
+    const MMRESULT opened = openPort(
+        index, false,
+        [&](LiveClient& client, unsigned rtIndex) {
+            return client.open<RtMidiIn>(api_, kClientName, rtIndex,
+                                         [&](RtMidiIn& in) { input->setUp(in); });
+        },
+        live);
+    if (opened != MMSYSERR_NOERROR)
         return opened;
+    input->attach(std::move(live));
     connection = std::move(input);
     return MMSYSERR_NOERROR;
 }

@@ -5,52 +5,40 @@ namespace {
 
 class RtOutput : public OutputConnection {
   public:
-    RtOutput(RtMidiBackend& backend, std::string name)
-        : backend_(backend), name_(std::move(name)) {}
+    explicit RtOutput(std::shared_ptr<LiveClient> live) : live_(std::move(live)) {}
 
-    MMRESULT open(RtMidi::Api api, unsigned rtIndex) {
-        try {
-            out_ = std::make_unique<RtMidiOut>(api, RtMidiBackend::kClientName);
-        } catch (const RtMidiError&) {
-            return MMSYSERR_NODRIVER;
-        }
-        out_->setErrorCallback(&RtMidiErrors::record, &errors_);
-        out_->openPort(rtIndex, "out");
-        return errors_.take();
+    ~RtOutput() override {
+        std::lock_guard lock(live_->mutex);
+        live_->out.reset();
     }
 
-    // A port that has gone away takes messages without a word on some hosts, so it is looked
-    // for before each message.
+    // A port that has gone away takes messages without a word on some hosts, so what the
+    // watcher last saw of it decides.
     MMRESULT send(std::span<const std::uint8_t> bytes) override {
-        if (!backend_.outputListed(name_))
+        std::lock_guard lock(live_->mutex);
+        if (!live_->out || !live_->present.load(std::memory_order_relaxed))
             return MIDIERR_NODEVICE;
-        out_->sendMessage(bytes.data(), bytes.size());
-        return errors_.take();
+        live_->out->sendMessage(bytes.data(), bytes.size());
+        return live_->errors.take();
     }
 
   private:
-    RtMidiBackend& backend_;
-    std::string name_;
-    RtMidiErrors errors_;
-    std::unique_ptr<RtMidiOut> out_;
+    std::shared_ptr<LiveClient> live_;
 };
 
 }  // namespace
 
 MMRESULT RtMidiBackend::openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) {
-    Port port;
-    {
-        std::lock_guard lock(mutex_);
-        const std::vector<Port> ports = list(outputProbe_);
-        if (index >= ports.size())
-            return MMSYSERR_BADDEVICEID;
-        port = ports[index];
-    }
-    auto output = std::make_unique<RtOutput>(*this, port.name);
-    if (MMRESULT opened = output->open(api_, port.rtIndex))
-        return opened;
-    connection = std::move(output);
-    return MMSYSERR_NOERROR;
+    std::shared_ptr<LiveClient> live;
+    const MMRESULT opened = openPort(
+        index, true,
+        [this](LiveClient& client, unsigned rtIndex) {
+            return client.open<RtMidiOut>(api_, kClientName, rtIndex, [](RtMidiOut&) {});
+        },
+        live);
+    if (opened == MMSYSERR_NOERROR)
+        connection = std::make_unique<RtOutput>(std::move(live));
+    return opened;
 }
 
 }  // namespace platform::midi

@@ -1,10 +1,15 @@
 #include "rtmidi_backend.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 
 namespace platform::midi {
 namespace {
+
+// How often the watcher looks for open outputs whose port has gone, where the host does not say.
+constexpr auto kWatchPeriod = std::chrono::milliseconds(200);
 
 // RtMidi's error messages go to our callback; only a constructor can still throw.
 template <typename Client>
@@ -40,9 +45,81 @@ std::string WithoutHostNumbers(const std::string& name) {
     return name.substr(0, clientStart - 1);
 }
 
-RtMidiBackend::RtMidiBackend(RtMidi::Api api) : api_(api) {}
+RtMidiBackend::RtMidiBackend(RtMidi::Api api)
+    : api_(api), jack_([this] {
+          {
+              std::lock_guard lock(watchMutex_);
+              woken_ = true;
+          }
+          watchWake_.notify_one();
+      }) {
+    watcher_ = std::thread([this] { watch(); });
+}
 
-RtMidiBackend::~RtMidiBackend() = default;
+RtMidiBackend::~RtMidiBackend() {
+    {
+        std::lock_guard lock(watchMutex_);
+        stopping_ = true;
+    }
+    watchWake_.notify_one();
+    watcher_.join();
+}
+
+void RtMidiBackend::watch() {
+    std::unique_lock lock(watchMutex_);
+    while (!stopping_) {
+        watchWake_.wait_for(lock, kWatchPeriod, [this] { return stopping_ || woken_; });
+        if (stopping_)
+            return;
+        woken_ = false;
+        lock.unlock();
+        {
+            std::lock_guard ports(mutex_);
+            followServer();
+            const bool outputsOpen = std::any_of(clients_.begin(), clients_.end(), [](auto& weak) {
+                auto live = weak.lock();
+                return live && live->output;
+            });
+            if (outputsOpen)
+                markPresence(list(outputProbe_));
+        }
+        lock.lock();
+    }
+}
+
+void RtMidiBackend::followServer() {
+    if (api_ != RtMidi::UNIX_JACK)
+        return;
+    if (jack_.serverWentAway()) {
+        std::fprintf(stderr, "rdn417: the JACK server has gone away\n");
+        closeAllClients();
+    }
+    jack_.connect();
+}
+
+void RtMidiBackend::closeAllClients() {
+    outputProbe_.reset();
+    inputProbe_.reset();
+    for (auto& weak : clients_) {
+        if (auto live = weak.lock()) {
+            std::lock_guard lock(live->mutex);
+            live->present.store(false, std::memory_order_relaxed);
+            live->close();
+        }
+    }
+    clients_.clear();
+}
+
+void RtMidiBackend::markPresence(const std::vector<Port>& outputs) {
+    for (auto& weak : clients_) {
+        auto live = weak.lock();
+        if (!live || !live->output)
+            continue;
+        const bool listed = std::any_of(outputs.begin(), outputs.end(),
+                                        [&](const Port& port) { return port.name == live->name; });
+        live->present.store(listed, std::memory_order_relaxed);
+    }
+}
 
 template <typename Probe>
 std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& probe) {
@@ -74,27 +151,41 @@ std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& pro
 
 std::vector<std::string> RtMidiBackend::outputNames() {
     std::lock_guard lock(mutex_);
+    followServer();
+    const std::vector<Port> ports = list(outputProbe_);
+    markPresence(ports);
     std::vector<std::string> names;
-    for (const Port& port : list(outputProbe_))
+    for (const Port& port : ports)
         names.push_back(port.name);
     return names;
 }
 
 std::vector<std::string> RtMidiBackend::inputNames() {
     std::lock_guard lock(mutex_);
+    followServer();
     std::vector<std::string> names;
     for (const Port& port : list(inputProbe_))
         names.push_back(port.name);
     return names;
 }
 
-bool RtMidiBackend::outputListed(const std::string& name) {
+MMRESULT RtMidiBackend::openPort(unsigned index, bool output,
+                                 const std::function<MMRESULT(LiveClient&, unsigned)>& open,
+                                 std::shared_ptr<LiveClient>& live) {
     std::lock_guard lock(mutex_);
-    for (const Port& port : list(outputProbe_)) {
-        if (port.name == name)
-            return true;
-    }
-    return false;
+    followServer();
+    const std::vector<Port> ports = output ? list(outputProbe_) : list(inputProbe_);
+    if (index >= ports.size())
+        return MMSYSERR_BADDEVICEID;
+    auto opened = std::make_shared<LiveClient>();
+    opened->name = ports[index].name;
+    opened->output = output;
+    if (MMRESULT result = open(*opened, ports[index].rtIndex))
+        return result;
+    std::erase_if(clients_, [](const auto& weak) { return weak.expired(); });
+    clients_.push_back(opened);
+    live = std::move(opened);
+    return MMSYSERR_NOERROR;
 }
 
 }  // namespace platform::midi

@@ -35,9 +35,7 @@ void Reset() {
     platform::midi::ClearFaults();
     engine.resetTestControls();
     engine.delivery().flush();
-    required().setPorts(
-        {{kConverterName, OutputKind::Converter}, {kLoopbackOutName, OutputKind::Loopback, 0}},
-        {kLoopbackInName});
+    required().reset();
 }
 
 std::vector<Bytes> Received(unsigned index) {

@@ -1,5 +1,7 @@
 #include "virtual_backend.h"
 
+#include <algorithm>
+
 namespace platform::midi {
 
 class VirtualBackend::OutputLink : public OutputConnection {
@@ -8,8 +10,7 @@ class VirtualBackend::OutputLink : public OutputConnection {
         : backend_(backend), output_(std::move(output)) {}
 
     MMRESULT send(std::span<const std::uint8_t> bytes) override {
-        backend_.take(*output_, bytes);
-        return MMSYSERR_NOERROR;
+        return backend_.take(*output_, bytes);
     }
 
   private:
@@ -32,6 +33,11 @@ class VirtualBackend::InputLink : public InputConnection {
 };
 
 VirtualBackend::VirtualBackend() {
+    reset();
+}
+
+void VirtualBackend::reset() {
+    setPorts({}, {});
     setPorts({{virtual_midi::kConverterName, virtual_midi::OutputKind::Converter},
               {virtual_midi::kLoopbackOutName, virtual_midi::OutputKind::Loopback, 0}},
              {virtual_midi::kLoopbackInName});
@@ -73,10 +79,12 @@ MMRESULT VirtualBackend::openInput(unsigned index, std::shared_ptr<InputSink> si
     return MMSYSERR_NOERROR;
 }
 
-void VirtualBackend::take(Output& output, std::span<const std::uint8_t> bytes) {
+MMRESULT VirtualBackend::take(Output& output, std::span<const std::uint8_t> bytes) {
     std::shared_ptr<InputSink> forwardTo;
     {
         std::lock_guard lock(mutex_);
+        if (output.gone)
+            return MIDIERR_NODEVICE;
         output.received.emplace_back(bytes.begin(), bytes.end());
         switch (output.spec.kind) {
             case virtual_midi::OutputKind::Converter:
@@ -93,7 +101,7 @@ void VirtualBackend::take(Output& output, std::span<const std::uint8_t> bytes) {
         }
     }
     if (!forwardTo || bytes.empty())
-        return;
+        return MMSYSERR_NOERROR;
     if (bytes[0] == 0xF0) {
         forwardTo->sysex(Bytes(bytes.begin(), bytes.end()), std::nullopt);
     } else {
@@ -102,17 +110,46 @@ void VirtualBackend::take(Output& output, std::span<const std::uint8_t> bytes) {
             packed |= static_cast<DWORD>(bytes[i]) << (8 * i);
         forwardTo->shortMessage(packed, std::nullopt);
     }
+    return MMSYSERR_NOERROR;
+}
+
+// Takes out of `from` the first entry that `same` accepts, or null.
+template <typename T, typename Same>
+std::shared_ptr<T> takeMatching(std::vector<std::shared_ptr<T>>& from, Same same) {
+    auto found =
+        std::find_if(from.begin(), from.end(), [&](const auto& entry) { return same(*entry); });
+    if (found == from.end())
+        return nullptr;
+    auto taken = std::move(*found);
+    from.erase(found);
+    return taken;
 }
 
 void VirtualBackend::setPorts(std::vector<virtual_midi::OutputPort> outputs,
                               std::vector<std::string> inputs) {
     std::lock_guard lock(mutex_);
+    std::vector<std::shared_ptr<Output>> oldOutputs = std::move(outputs_);
     outputs_.clear();
-    for (auto& spec : outputs)
-        outputs_.push_back(std::make_shared<Output>(Output{std::move(spec), {}, {}}));
+    for (auto& spec : outputs) {
+        auto kept = takeMatching(oldOutputs, [&](const Output& old) {
+            return old.spec.name == spec.name && old.spec.kind == spec.kind;
+        });
+        if (kept)
+            kept->spec = std::move(spec);
+        else
+            kept = std::make_shared<Output>(Output{std::move(spec), {}, {}, false});
+        outputs_.push_back(std::move(kept));
+    }
+    // What is no longer listed has been unplugged: open connections to it fail from now on.
+    for (auto& gone : oldOutputs)
+        gone->gone = true;
+    std::vector<std::shared_ptr<Input>> oldInputs = std::move(inputs_);
     inputs_.clear();
-    for (auto& name : inputs)
-        inputs_.push_back(std::make_shared<Input>(Input{std::move(name), nullptr}));
+    for (auto& name : inputs) {
+        auto kept = takeMatching(oldInputs, [&](const Input& old) { return old.name == name; });
+        inputs_.push_back(kept ? std::move(kept)
+                               : std::make_shared<Input>(Input{std::move(name), nullptr}));
+    }
 }
 
 std::vector<Bytes> VirtualBackend::received(unsigned index) {

@@ -19,6 +19,7 @@ class VirtualBackend : public Backend {
         virtual_midi::OutputPort spec;
         std::vector<Bytes> received;
         SimulatedConverter converter;
+        bool gone = false;  // no longer listed
     };
     struct Input {
         std::string name;
@@ -33,7 +34,11 @@ class VirtualBackend : public Backend {
     MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
                        std::unique_ptr<InputConnection>& connection) override;
 
+    // Ports listed before under the same name (and kind) stay as they were, open or not, with
+    // their records; the others are gone.
     void setPorts(std::vector<virtual_midi::OutputPort> outputs, std::vector<std::string> inputs);
+    // The default ports, all new.
+    void reset();
     std::vector<Bytes> received(unsigned index);
     virtual_midi::ConverterState converter(unsigned index);
     // The sink of open input `index`, or null.
@@ -43,7 +48,7 @@ class VirtualBackend : public Backend {
     class OutputLink;
     class InputLink;
 
-    void take(Output& output, std::span<const std::uint8_t> bytes);
+    MMRESULT take(Output& output, std::span<const std::uint8_t> bytes);
 
     std::mutex mutex_;
     std::vector<std::shared_ptr<Output>> outputs_;

@@ -1,0 +1,55 @@
+#include "jack_watch.h"
+
+#include <jack/jack.h>
+
+namespace platform::midi {
+
+JackWatch::~JackWatch() {
+    close();
+}
+
+bool JackWatch::connect() {
+    if (client_ != nullptr)
+        return !down_.load(std::memory_order_acquire);
+    down_.store(false, std::memory_order_relaxed);
+    client_ = jack_client_open("RDN417 Config watch", JackNoStartServer, nullptr);
+    if (client_ == nullptr)
+        return false;
+    jack_on_info_shutdown(
+        client_,
+        [](jack_status_t, const char*, void* self) { static_cast<JackWatch*>(self)->wentAway(); },
+        this);
+    jack_set_port_registration_callback(
+        client_,
+        [](jack_port_id_t, int, void* self) { static_cast<JackWatch*>(self)->portsChanged(); },
+        this);
+    if (jack_activate(client_) != 0) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void JackWatch::wentAway() {
+    down_.store(true, std::memory_order_release);
+    changed_();
+}
+
+bool JackWatch::serverWentAway() {
+    if (client_ == nullptr || !down_.load(std::memory_order_acquire))
+        return false;
+    close();
+    return true;
+}
+
+void JackWatch::close() {
+    if (client_ == nullptr)
+        return;
+    // A client whose server has gone cannot be deactivated, only closed.
+    if (!down_.load(std::memory_order_acquire))
+        jack_deactivate(client_);
+    jack_client_close(client_);
+    client_ = nullptr;
+}
+
+}  // namespace platform::midi

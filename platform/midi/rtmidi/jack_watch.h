@@ -1,0 +1,39 @@
+// A JACK client of our own that owns no ports and only listens: it learns when the server goes
+// away (RtMidi does not say) and when ports come or go. Unused for the other host APIs.
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+typedef struct _jack_client jack_client_t;
+
+namespace platform::midi {
+
+class JackWatch {
+  public:
+    // `changed` runs on JACK's thread whenever the server went away or ports changed.
+    explicit JackWatch(std::function<void()> changed) : changed_(std::move(changed)) {}
+    ~JackWatch();
+    JackWatch(const JackWatch&) = delete;
+    JackWatch& operator=(const JackWatch&) = delete;
+
+    // Connects when not connected (the server may have started since). True while connected
+    // to a server that has not gone away.
+    bool connect();
+    // True once, after the connected server went away; the watch is then closed.
+    bool serverWentAway();
+    bool connected() const { return client_ != nullptr; }
+
+    // JACK's thread.
+    void wentAway();
+    void portsChanged() { changed_(); }
+
+  private:
+    void close();
+
+    std::function<void()> changed_;
+    jack_client_t* client_ = nullptr;
+    std::atomic<bool> down_{false};
+};
+
+}  // namespace platform::midi
