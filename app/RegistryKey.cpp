@@ -1,5 +1,6 @@
 #include "RegistryKey.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::optional<RegistryKey> RegistryKey::Open(const std::string& path, bool create) {
@@ -34,5 +35,27 @@ void RegistryKey::WriteInteger(const std::string& name, std::int32_t value) {
     BYTE data[4];
     std::memcpy(data, &value, sizeof data);
     if (RegSetValueExA(key_, name.c_str(), 0, REG_DWORD, data, sizeof data) != ERROR_SUCCESS)
+        throw ERegistryException("Failed to set data for '" + name + "'");
+}
+
+std::optional<std::string> RegistryKey::ReadString(const std::string& name) const {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    std::string data(size, '\0');
+    if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(data.data()),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    // Up to the first NUL: the stored terminator, or one the size left out.
+    data.resize(std::min<std::size_t>(size, data.size()));
+    return data.substr(0, data.find('\0'));
+}
+
+void RegistryKey::WriteString(const std::string& name, const std::string& value) {
+    if (RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS)
         throw ERegistryException("Failed to set data for '" + name + "'");
 }

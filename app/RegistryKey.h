@@ -31,6 +31,9 @@ class RegistryKey {
     bool ReadBool(const std::string& name) const { return ReadInteger(name) != 0; }
     void WriteInteger(const std::string& name, std::int32_t value);
     void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+    // A string (REG_SZ); nothing when the value is missing or of another type.
+    std::optional<std::string> ReadString(const std::string& name) const;
+    void WriteString(const std::string& name, const std::string& value);
 
   private:
     explicit RegistryKey(HKEY key) : key_(key) {}

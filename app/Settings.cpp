@@ -1,9 +1,12 @@
 // The window's remembered settings: position, parameters and ports, in the per-user key.
 #include "RegistryKey.h"
 #include "Unit1.h"
+#include "platform/midi_system.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <tuple>
 
 namespace {
 
@@ -37,6 +40,24 @@ void TForm1::SaveSettings() {
     } catch (const std::exception&) {
         // A value that cannot be written ends the writing; the user is not troubled.
     }
+    // Beside the nine: the ports by name, a missing one included, and the MIDI system.
+    try {
+        key->WriteString("midiINName", chosenPort(*cmbInput, missingInput_));
+        key->WriteString("midiOUTName", chosenPort(*cmbOutput, missingOutput_));
+        if (!platform::MidiSystems().empty() && !platform::MidiSystemFromEnvironment())
+            key->WriteString("midiSystem", platform::CurrentMidiSystem());
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::LoadMidiSystem() {
+    if (platform::MidiSystemFromEnvironment())
+        return;
+    auto key = RegistryKey::Open(kKey, false);
+    if (!key)
+        return;
+    if (const auto id = key->ReadString("midiSystem"))
+        platform::SelectMidiSystem(*id);
 }
 
 void TForm1::LoadSettings() {
@@ -59,6 +80,14 @@ void TForm1::LoadSettings() {
         // A value missing or of another type ends the reading; what was read stays applied.
     }
     loadingSettings_ = false;
+    // A port stored by name is found wherever it is now listed; one that is not listed leaves
+    // its combo without a selection rather than choosing whatever has its place now.
+    for (auto [combo, value, missing] : {std::tuple{cmbInput, "midiINName", &missingInput_},
+                                         std::tuple{cmbOutput, "midiOUTName", &missingOutput_}}) {
+        const auto name = key->ReadString(value);
+        if (name && !name->empty())
+            selectPort(*combo, *name, *missing);
+    }
     // A position on a monitor that is gone would leave the window out of reach.
     if (!onSomeScreen(frameGeometry()))
         move(DefaultPosition);

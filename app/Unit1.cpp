@@ -6,11 +6,16 @@
 #include "ParameterMessage.h"
 #include "PostedMessagePump.h"
 #include "Text.h"
+#include "platform/midi_system.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
 
 #include <exception>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -30,20 +35,31 @@ class HourglassCursor {
     QWidget& window_;
 };
 
-// Fills a port combo with each port's name, read by selecting the port in the component; a
-// single unselected `none` item when there is no port.
-template <typename Component>
-void listPorts(QComboBox& combo, UINT count, Component& component, const char* none) {
-    if (count == 0) {
+constexpr UINT kPortsChanged = WM_USER + 1;
+
+// The names of the ports, as their capability records give them.
+template <typename Caps, typename Query>
+std::vector<std::string> portNames(UINT count, Query query) {
+    std::vector<std::string> names;
+    for (UINT i = 0; i < count; ++i) {
+        Caps caps{};
+        if (query(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
+            throw std::runtime_error("A MIDI port could not be queried");
+        names.emplace_back(caps.szPname);
+    }
+    return names;
+}
+
+// Fills a port combo with the names; a single unselected `none` item when there is none.
+void fillPorts(QComboBox& combo, const std::vector<std::string>& names, const char* none) {
+    combo.clear();
+    if (names.empty()) {
         combo.addItem(QString::fromLatin1(none));
         combo.setCurrentIndex(-1);
         return;
     }
-    for (UINT i = 0; i < count; ++i) {
-        component.SetDeviceID(static_cast<decltype(component.DeviceID())>(i));
-        combo.addItem(ToQString(component.ProductName()));
-    }
-    combo.setCurrentIndex(0);
+    for (const std::string& name : names)
+        combo.addItem(ToQString(name));
 }
 
 std::string selectedText(const QComboBox& combo) {
@@ -52,7 +68,12 @@ std::string selectedText(const QComboBox& combo) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), portWatch_([this](HWND, UINT message, WPARAM, LPARAM) {
+          if (message == kPortsChanged)
+              Guarded([this] { RelistMidiDevices(); });
+          return LRESULT{0};
+      }) {
     setupUi(this);
     setFixedSize(size());
     move(DefaultPosition);
@@ -61,6 +82,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     panel.setColor(QPalette::Window, palette().color(QPalette::WindowText));
     Panel2->setPalette(panel);
 
+    // Before the components are made, since they list the ports of the system in use.
+    LoadMidiSystem();
+    fillSystemList();
     // The components' stored properties, applied as a stored form applies them: the stored
     // port name is dropped while loading; the ports are chosen once they are listed.
     components_.SetLoading(true);
@@ -74,9 +98,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     InstallPostedMessagePump();
     connectHandlers();
     Guarded([this] { FormCreate(); });
+    platform::WatchMidiPorts(portWatch_.handle(), kPortsChanged);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    platform::WatchMidiPorts(nullptr, 0);
+}
 
 void TForm1::connectHandlers() {
     potnote->OnChange = [this](QObject* sender) { Guarded([&] { potnoteChange(sender); }); };
@@ -88,6 +115,12 @@ void TForm1::connectHandlers() {
             [this] { Guarded([&] { cmbInputChange(cmbInput); }); });
     connect(cmbOutput, &QComboBox::activated, this,
             [this] { Guarded([&] { cmbOutputChange(cmbOutput); }); });
+    // The lists are read anew whenever the user opens one.
+    for (TPortCombo* combo : {cmbInput, cmbOutput})
+        connect(combo, &TPortCombo::popupAboutToShow, this,
+                [this] { Guarded([this] { RelistMidiDevices(); }); });
+    connect(cmbSystem, &QComboBox::activated, this,
+            [this] { Guarded([&] { cmbSystemChange(cmbSystem); }); });
     // A radio reports becoming selected, by the user or from code, and nothing else.
     for (QRadioButton* radio : {RadioOct, RadioTable, RadioVelo, RadioCtrl}) {
         connect(radio, &QRadioButton::toggled, this, [this, radio](bool checked) {
@@ -121,16 +154,79 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::ListMidiDevices() {
+    missingInput_.clear();
+    missingOutput_.clear();
+    const auto lists = readPorts();
+    if (!lists)
+        return;
+    fillPorts(*cmbInput, lists->inputs, "No MIDI Input Device");
+    fillPorts(*cmbOutput, lists->outputs, "No MIDI Output Device");
+    if (!lists->inputs.empty())
+        cmbInput->setCurrentIndex(0);
+    if (!lists->outputs.empty())
+        cmbOutput->setCurrentIndex(0);
+}
+
+void TForm1::RelistMidiDevices() {
+    if (fillPortCombos(chosenPort(*cmbInput, missingInput_),
+                       chosenPort(*cmbOutput, missingOutput_)))
+        ReopenMidiDevices();
+}
+
+std::optional<TForm1::PortLists> TForm1::readPorts() {
     try {
-        cmbInput->clear();
-        cmbOutput->clear();
-        listPorts(*cmbInput, midiInGetNumDevs(), *MidiInput1, "No MIDI Input Device");
-        listPorts(*cmbOutput, midiOutGetNumDevs(), *MidiOutput1, "No MIDI Output Device");
+        return PortLists{portNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
+                         portNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA)};
     } catch (const std::exception&) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("No MIDI !!!"),
                         QStringLiteral("Error MIDI devices detection "), QMessageBox::Ok, this);
         box.exec();
+        return std::nullopt;
     }
+}
+
+bool TForm1::fillPortCombos(const std::string& input, const std::string& output) {
+    const auto lists = readPorts();
+    if (!lists)
+        return false;
+    const bool inputWasMissing = !missingInput_.empty();
+    const bool outputWasMissing = !missingOutput_.empty();
+    fillPorts(*cmbInput, lists->inputs, "No MIDI Input Device");
+    fillPorts(*cmbOutput, lists->outputs, "No MIDI Output Device");
+    selectPort(*cmbInput, input, missingInput_);
+    selectPort(*cmbOutput, output, missingOutput_);
+    return (inputWasMissing && missingInput_.empty() && !input.empty()) ||
+           (outputWasMissing && missingOutput_.empty() && !output.empty());
+}
+
+std::string TForm1::chosenPort(const QComboBox& combo, const std::string& missing) const {
+    return missing.empty() ? selectedText(combo) : missing;
+}
+
+void TForm1::selectPort(QComboBox& combo, const std::string& name, std::string& missing) {
+    const int found = name.empty() ? -1 : combo.findText(ToQString(name));
+    combo.setCurrentIndex(found);
+    missing = found < 0 ? name : std::string();
+    // Said in the combo itself and in its tooltip; nothing is sent to a port in its place.
+    const QString text =
+        missing.empty() ? QString() : ToQString(missing) + QStringLiteral(" (not connected)");
+    combo.setPlaceholderText(text);
+    combo.setToolTip(text);
+}
+
+void TForm1::fillSystemList() {
+    const auto systems = platform::MidiSystems();
+    LabelSystem->setVisible(!systems.empty());
+    cmbSystem->setVisible(!systems.empty());
+    cmbSystem->clear();
+    for (const auto& system : systems) {
+        cmbSystem->addItem(ToQString(system.label), ToQString(system.id));
+        if (system.id == platform::CurrentMidiSystem())
+            cmbSystem->setCurrentIndex(cmbSystem->count() - 1);
+    }
+    const bool fixed = platform::MidiSystemFromEnvironment();
+    cmbSystem->setEnabled(!fixed);
+    cmbSystem->setToolTip(fixed ? QStringLiteral("Chosen by RDN417_MIDI_BACKEND") : QString());
 }
 
 void TForm1::OpenMidiDevices() {
@@ -210,11 +306,27 @@ void TForm1::RadioOctClick(QObject*) {
 }
 
 void TForm1::cmbInputChange(QObject*) {
+    selectPort(*cmbInput, selectedText(*cmbInput), missingInput_);
     ReopenMidiDevices();
 }
 
 void TForm1::cmbOutputChange(QObject*) {
+    selectPort(*cmbOutput, selectedText(*cmbOutput), missingOutput_);
     ReopenMidiDevices();
+}
+
+void TForm1::cmbSystemChange(QObject*) {
+    const std::string id = FromQString(cmbSystem->currentData().toString());
+    if (id == platform::CurrentMidiSystem())
+        return;
+    HourglassCursor hourglass(*this);
+    const std::string input = chosenPort(*cmbInput, missingInput_);
+    const std::string output = chosenPort(*cmbOutput, missingOutput_);
+    CloseMidiDevices();
+    platform::SelectMidiSystem(id);
+    fillSystemList();
+    fillPortCombos(input, output);
+    OpenMidiDevices();
 }
 
 void TForm1::vxpotlab1Change(QObject*) {

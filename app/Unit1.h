@@ -5,9 +5,14 @@
 #include "midi/Component.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "platform/win32.h"
 #include "ui_Unit1.h"
 
 #include <QWidget>
+
+#include <optional>
+#include <string>
+#include <vector>
 
 class TForm1 : public QWidget, public Ui::TForm1 {
     Q_OBJECT
@@ -25,6 +30,10 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     TMidiInput* MidiInput1 = nullptr;
 
     void ListMidiDevices();
+    // Reads the port lists anew, keeping each combo's choice by name. A chosen port that is
+    // not listed leaves its combo without a selection, which names the missing port; when it
+    // is listed again it is opened again.
+    void RelistMidiDevices();
     void OpenMidiDevices();
     void CloseMidiDevices();
     void ReopenMidiDevices();
@@ -36,6 +45,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
     void LoadSettings();
     void SaveSettings();
+    // The MIDI system chosen in an earlier run, unless the environment chooses.
+    void LoadMidiSystem();
 
     void FormCreate();
     // True when the window may close.
@@ -46,12 +57,26 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void cmbInputChange(QObject* sender);
     void cmbOutputChange(QObject* sender);
     void vxpotlab1Change(QObject* sender);
+    void cmbSystemChange(QObject* sender);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void connectHandlers();
+    void fillSystemList();
+    struct PortLists {
+        std::vector<std::string> inputs;
+        std::vector<std::string> outputs;
+    };
+    // Both lists; nothing, after saying so, when a port cannot be queried.
+    std::optional<PortLists> readPorts();
+    // Fills both combos, selecting the ports named; true when a missing one is back.
+    bool fillPortCombos(const std::string& input, const std::string& output);
+    // The port the user chose in a combo: the selected one, or the one that is missing.
+    std::string chosenPort(const QComboBox& combo, const std::string& missing) const;
+    // Selects the port of this name in the combo, or nothing while it is not listed.
+    void selectPort(QComboBox& combo, const std::string& name, std::string& missing);
     // The channel of every message: the channel pot's value minus one.
     int channel() const { return potcanal->State() - 1; }
 
@@ -59,4 +84,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     TComponent components_;
     // While the stored settings are applied; the ports are closed then, so nothing is sent.
     bool loadingSettings_ = false;
+    // The chosen port of each combo while it is not listed, else empty.
+    std::string missingInput_;
+    std::string missingOutput_;
+    // Told by the platform when the port lists change.
+    platform::MessageWindow portWatch_;
 };

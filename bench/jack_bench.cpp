@@ -204,6 +204,23 @@ void BM_RtMidiSendMessage(benchmark::State& state) {
 }
 BENCHMARK(BM_RtMidiSendMessage)->Arg(1)->Arg(32)->Iterations(kSendsPerRun);
 
+// The platform's share of re-listing on JACK: every port's name in both directions, with 1
+// and with 64 output ports.
+void BM_ListPorts(benchmark::State& state) {
+    PortCrowd crowd(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        for (UINT i = 0, count = midiOutGetNumDevs(); i < count; ++i) {
+            MIDIOUTCAPSA caps{};
+            benchmark::DoNotOptimize(midiOutGetDevCapsA(i, &caps, sizeof caps));
+        }
+        for (UINT i = 0, count = midiInGetNumDevs(); i < count; ++i) {
+            MIDIINCAPSA caps{};
+            benchmark::DoNotOptimize(midiInGetDevCapsA(i, &caps, sizeof caps));
+        }
+    }
+}
+BENCHMARK(BM_ListPorts)->Arg(1)->Arg(64)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -1,5 +1,6 @@
-// The main window: from creating it to shown with the ports listed and opened, and from a
-// pointer move on the NoteRef pot to the parameter message reaching the simulated converter.
+// The main window: from creating it to shown with the ports listed and opened, from a
+// pointer move on the NoteRef pot to the parameter message reaching the simulated converter,
+// and re-reading the port lists when a combo opens.
 #include "app/Unit1.h"
 #include "latency.h"
 #include "platform/virtual_midi.h"
@@ -11,6 +12,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -68,6 +71,29 @@ void BM_PointerMoveToConverter(benchmark::State& state) {
     drainCompletions();
 }
 BENCHMARK(BM_PointerMoveToConverter)->UseManualTime();
+
+// What opening a port combo costs: both lists read anew and the choices kept, with 1 and
+// with 64 ports of each direction.
+void BM_RelistPorts(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    std::vector<virtual_midi::OutputPort> outputs{
+        {virtual_midi::kConverterName, virtual_midi::OutputKind::Converter}};
+    std::vector<std::string> inputs{virtual_midi::kLoopbackInName};
+    for (int i = 1; i < count; ++i) {
+        outputs.push_back({"Output " + std::to_string(i)});
+        inputs.push_back("Input " + std::to_string(i));
+    }
+    virtual_midi::SetPorts(outputs, inputs);
+    {
+        TForm1 form;
+        for (auto _ : state)
+            form.RelistMidiDevices();
+        if (form.MidiOutput1->State() != psOpen || form.cmbOutput->count() != count)
+            state.SkipWithError("the lists or the open port were lost");
+    }
+    virtual_midi::Reset();
+}
+BENCHMARK(BM_RelistPorts)->Arg(1)->Arg(64)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "platform/win32.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -44,15 +45,31 @@ class InputConnection {
 class Backend {
   public:
     virtual ~Backend() = default;
+    // Run, on any thread, when the port lists may have changed. Set once, before the backend
+    // is used.
+    void setPortsChanged(std::function<void()> changed) { portsChanged_ = std::move(changed); }
     // Port names as the host reports them now; the winmm layer makes them fit and distinct.
     virtual std::vector<std::string> outputNames() = 0;
     virtual std::vector<std::string> inputNames() = 0;
     virtual MMRESULT openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) = 0;
     virtual MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
                                std::unique_ptr<InputConnection>& connection) = 0;
+
+  protected:
+    void portsChanged() const {
+        if (portsChanged_)
+            portsChanged_();
+    }
+
+  private:
+    std::function<void()> portsChanged_;
 };
 
-// The backend RDN417_MIDI_BACKEND names, created once per process.
+// The backend in use: the one RDN417_MIDI_BACKEND names, else the one chosen last (the host's
+// system at first). Each is created when first used and kept for the process.
 Backend& SelectedBackend();
+// True while someone wants to hear of port changes; a backend that has to look for changes
+// itself looks only then.
+bool PortsWatched();
 
 }  // namespace platform::midi

@@ -1,10 +1,18 @@
-// Chooses the MIDI backend once per process from RDN417_MIDI_BACKEND.
+// Chooses the MIDI backend: RDN417_MIDI_BACKEND when set, else the user's choice, else the
+// host's own system. Backends are made when first used and kept, so a connection never
+// outlives its backend.
 #include "backend.h"
+#include "engine.h"
+#include "platform/midi_system.h"
 #include "rtmidi/rtmidi_backend.h"
 #include "virtual/virtual_backend.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace platform::midi {
@@ -36,24 +44,120 @@ RtMidi::Api hostApi() {
 #endif
 }
 
-std::unique_ptr<Backend> makeBackend() {
-    const char* variable = std::getenv("RDN417_MIDI_BACKEND");
-    const std::string name = variable == nullptr || *variable == '\0' ? "host" : variable;
-    if (name == "virtual")
+std::unique_ptr<Backend> makeBackend(const std::string& id) {
+    if (id == "virtual")
         return std::make_unique<VirtualBackend>();
-    if (name == "host")
+    if (id == "host")
         return std::make_unique<RtMidiBackend>(hostApi());
-    if (name == "jack")
+    if (id == "jack")
         return std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK);
-    return std::make_unique<NoPortsBackend>("unknown RDN417_MIDI_BACKEND \"" + name +
+    return std::make_unique<NoPortsBackend>("unknown RDN417_MIDI_BACKEND \"" + id +
                                             "\" (use host, jack or virtual)");
+}
+
+std::atomic<HWND> watchWindow{nullptr};
+std::atomic<UINT> watchMessage{0};
+
+void announcePortChange() {
+    if (HWND window = watchWindow.load(std::memory_order_acquire))
+        PostMessageA(window, watchMessage.load(std::memory_order_relaxed), 0, 0);
+}
+
+struct Selection {
+    Selection() {
+        const char* variable = std::getenv("RDN417_MIDI_BACKEND");
+        fromEnvironment = variable != nullptr && *variable != '\0';
+        id = fromEnvironment ? variable : "host";
+    }
+
+    std::mutex mutex;
+    std::string id;
+    bool fromEnvironment = false;
+    std::map<std::string, std::unique_ptr<Backend>> made;
+    std::atomic<Backend*> current{nullptr};
+
+    // With the lock held.
+    Backend& use(const std::string& chosen) {
+        auto& backend = made[chosen];
+        if (!backend) {
+            backend = makeBackend(chosen);
+            backend->setPortsChanged(&announcePortChange);
+        }
+        id = chosen;
+        current.store(backend.get(), std::memory_order_release);
+        return *backend;
+    }
+};
+
+Selection& selection() {
+    static Selection chosen;
+    return chosen;
 }
 
 }  // namespace
 
 Backend& SelectedBackend() {
-    static const std::unique_ptr<Backend> backend = makeBackend();
-    return *backend;
+    Selection& chosen = selection();
+    if (Backend* backend = chosen.current.load(std::memory_order_acquire))
+        return *backend;
+    std::lock_guard lock(chosen.mutex);
+    if (Backend* backend = chosen.current.load(std::memory_order_acquire))
+        return *backend;
+    return chosen.use(chosen.id);
+}
+
+bool PortsWatched() {
+    return watchWindow.load(std::memory_order_relaxed) != nullptr;
 }
 
 }  // namespace platform::midi
+
+namespace platform {
+
+std::vector<MidiSystem> MidiSystems() {
+#ifdef __APPLE__
+    return {};
+#else
+    return {{"host", "ALSA"}, {"jack", "JACK"}, {"virtual", "Built-in simulator"}};
+#endif
+}
+
+std::string CurrentMidiSystem() {
+    auto& chosen = midi::selection();
+    std::lock_guard lock(chosen.mutex);
+    return chosen.id;
+}
+
+bool MidiSystemFromEnvironment() {
+    return midi::selection().fromEnvironment;
+}
+
+bool SelectMidiSystem(const std::string& id) {
+    auto& chosen = midi::selection();
+    const auto systems = MidiSystems();
+    const bool known = std::any_of(systems.begin(), systems.end(),
+                                   [&](const MidiSystem& system) { return system.id == id; });
+    if (!known || chosen.fromEnvironment)
+        return false;
+    {
+        auto& engine = midi::Engine::instance();
+        std::lock_guard lock(engine.mutex());
+        if (engine.openPorts() > 0)
+            return false;
+    }
+    {
+        std::lock_guard lock(chosen.mutex);
+        if (chosen.id == id && chosen.current.load(std::memory_order_relaxed) != nullptr)
+            return true;
+        chosen.use(id);
+    }
+    midi::announcePortChange();
+    return true;
+}
+
+void WatchMidiPorts(HWND window, UINT message) {
+    midi::watchMessage.store(message, std::memory_order_relaxed);
+    midi::watchWindow.store(window, std::memory_order_release);
+}
+
+}  // namespace platform

@@ -30,7 +30,7 @@ DWORD MillisecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 Engine& Engine::instance() {
-    static Engine engine(SelectedBackend());
+    static Engine engine;
     return engine;
 }
 

@@ -34,7 +34,7 @@ class Engine {
   public:
     static Engine& instance();
 
-    Backend& backend() { return backend_; }
+    Backend& backend() { return SelectedBackend(); }
     DeliveryThread& delivery() { return delivery_; }
     // Guards every port record, the headers while the layer owns them, and the held completions.
     std::mutex& mutex() { return mutex_; }
@@ -49,15 +49,17 @@ class Engine {
     std::size_t heldCompletions();
 
     std::uintptr_t newHandle() { return nextHandle_++; }
+    // Open ports of either direction; with the lock held.
+    int& openPorts() { return openPorts_; }
 
     // Stops holding and releases what was held. For tests between cases.
     void resetTestControls();
 
   private:
-    explicit Engine(Backend& backend) : backend_(backend) {}
+    Engine() = default;
 
-    Backend& backend_;
     std::mutex mutex_;
+    int openPorts_ = 0;
     bool holding_ = false;
     std::vector<std::function<void()>> held_;
     std::uintptr_t nextHandle_ = 1;

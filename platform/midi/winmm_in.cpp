@@ -196,6 +196,7 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN phmi, UINT uDeviceID, DWORD_PTR dwCallback,
         }
         port->handle = reinterpret_cast<HMIDIIN>(engine.newHandle());
         table().ports.emplace(port->handle, port);
+        ++engine.openPorts();
     }
     *phmi = port->handle;
     port->callback.notify(port->handle, MIM_OPEN, 0, 0);
@@ -218,6 +219,7 @@ MMRESULT WINAPI midiInClose(HMIDIIN hmi) {
         port->started = false;
         table().ports.erase(hmi);
         table().openIndices.erase(port->index);
+        --engine.openPorts();
     }
     // A callback already under way ends before this returns; none follows.
     engine.delivery().runAndWait([&port] { port->connection.reset(); });

@@ -143,6 +143,7 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR dwCallbac
         }
         port->handle = reinterpret_cast<HMIDIOUT>(engine.newHandle());
         table().ports.emplace(port->handle, port);
+        ++engine.openPorts();
     }
     *phmo = port->handle;
     port->callback.notify(port->handle, MOM_OPEN, 0, 0);
@@ -163,6 +164,7 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT hmo) {
             return MIDIERR_STILLPLAYING;
         table().ports.erase(hmo);
         table().openIndices.erase(port->index);
+        --engine.openPorts();
     }
     // Messages already queued go out first; no callback for this port follows the return.
     engine.delivery().runAndWait([&port] { port->connection.reset(); });

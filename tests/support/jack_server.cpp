@@ -1,6 +1,5 @@
 #include "jack_server.h"
 
-#include <unistd.h>
 #include <cstdlib>
 
 JackServer::JackServer() {
@@ -8,10 +7,11 @@ JackServer::JackServer() {
         reason_ = "jackd is not installed (Debian package jackd2)";
         return;
     }
-    // A server that is killed stays in libjack's table of servers (eight at most) until one of
-    // the same name starts again, so a run that ends with it killed names it for reuse.
-    const char* reused = std::getenv("RDN417_TEST_JACK_SERVER");
-    name_ = reused != nullptr ? reused : "rdn417-test-" + std::to_string(getpid());
+    // A server that is killed (or outlives a crashed test) stays in libjack's table of servers,
+    // which holds eight, until one of the same name starts again: the names are fixed so that
+    // the next run takes the place back.
+    const char* chosen = std::getenv("RDN417_TEST_JACK_SERVER");
+    name_ = chosen != nullptr ? chosen : "rdn417-test";
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
     start();

@@ -1,6 +1,6 @@
 // A JACK server of the tests' own on the dummy driver (no sound hardware), under a name of its
-// own so that it never meets a user's server (RDN417_TEST_JACK_SERVER, else one with the
-// process number); clients of this process find it through JACK_DEFAULT_SERVER.
+// own so that it never meets a user's server (RDN417_TEST_JACK_SERVER, else "rdn417-test");
+// clients of this process find it through JACK_DEFAULT_SERVER. One test program at a time.
 #pragma once
 
 #include "child_process.h"

@@ -30,6 +30,20 @@ bool JackWatch::connect() {
     return true;
 }
 
+std::vector<std::string> JackWatch::ports(bool inputs) const {
+    std::vector<std::string> names;
+    if (client_ == nullptr || down_.load(std::memory_order_acquire))
+        return names;
+    const char** found = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE,
+                                        inputs ? JackPortIsInput : JackPortIsOutput);
+    if (found == nullptr)
+        return names;
+    for (const char** port = found; *port != nullptr; ++port)
+        names.emplace_back(*port);
+    jack_free(found);
+    return names;
+}
+
 void JackWatch::wentAway() {
     down_.store(true, std::memory_order_release);
     changed_();

@@ -1,9 +1,12 @@
 // A JACK client of our own that owns no ports and only listens: it learns when the server goes
-// away (RtMidi does not say) and when ports come or go. Unused for the other host APIs.
+// away (RtMidi does not say) and when ports come or go, and lists the ports in one call where
+// RtMidi asks the server once for every port. Unused for the other host APIs.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <string>
+#include <vector>
 
 typedef struct _jack_client jack_client_t;
 
@@ -23,6 +26,9 @@ class JackWatch {
     // True once, after the connected server went away; the watch is then closed.
     bool serverWentAway();
     bool connected() const { return client_ != nullptr; }
+    // The server's MIDI ports that take input (`inputs`) or give output, in the order RtMidi
+    // numbers them; empty while not connected.
+    std::vector<std::string> ports(bool inputs) const;
 
     // JACK's thread.
     void wentAway();

@@ -1,9 +1,9 @@
 #include "rtmidi_backend.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <type_traits>
 
 namespace platform::midi {
 namespace {
@@ -26,24 +26,6 @@ std::unique_ptr<Client> makeClient(RtMidi::Api api, const std::string& name, RtM
 RtMidiErrors probeErrors;
 
 }  // namespace
-
-std::string WithoutHostNumbers(const std::string& name) {
-    // ALSA appends " client:port", for instance " 20:0".
-    std::size_t end = name.size();
-    auto digitsBefore = [&](std::size_t pos) {
-        std::size_t start = pos;
-        while (start > 0 && std::isdigit(static_cast<unsigned char>(name[start - 1])))
-            --start;
-        return start;
-    };
-    const std::size_t portStart = digitsBefore(end);
-    if (portStart == end || portStart == 0 || name[portStart - 1] != ':')
-        return name;
-    const std::size_t clientStart = digitsBefore(portStart - 1);
-    if (clientStart == portStart - 1 || clientStart == 0 || name[clientStart - 1] != ' ')
-        return name;
-    return name.substr(0, clientStart - 1);
-}
 
 RtMidiBackend::RtMidiBackend(RtMidi::Api api)
     : api_(api), jack_([this] {
@@ -73,6 +55,7 @@ void RtMidiBackend::watch() {
             return;
         woken_ = false;
         lock.unlock();
+        bool changed = false;
         {
             std::lock_guard ports(mutex_);
             followServer();
@@ -80,9 +63,15 @@ void RtMidiBackend::watch() {
                 auto live = weak.lock();
                 return live && live->output;
             });
-            if (outputsOpen)
-                markPresence(list(outputProbe_));
+            if (outputsOpen || PortsWatched()) {
+                const std::vector<Port> outputs = list(outputProbe_);
+                markPresence(outputs);
+                if (PortsWatched())
+                    changed = seenChanged(outputs, list(inputProbe_));
+            }
         }
+        if (changed)
+            portsChanged();
         lock.lock();
     }
 }
@@ -110,6 +99,19 @@ void RtMidiBackend::closeAllClients() {
     clients_.clear();
 }
 
+bool RtMidiBackend::seenChanged(const std::vector<Port>& outputs, const std::vector<Port>& inputs) {
+    std::vector<std::string> names;
+    for (const auto* ports : {&outputs, &inputs}) {
+        for (const Port& port : *ports)
+            names.push_back(port.name);
+        names.emplace_back();  // between the two lists
+    }
+    if (names == lastSeen_)
+        return false;
+    lastSeen_ = std::move(names);
+    return true;
+}
+
 void RtMidiBackend::markPresence(const std::vector<Port>& outputs) {
     for (auto& weak : clients_) {
         auto live = weak.lock();
@@ -124,27 +126,31 @@ void RtMidiBackend::markPresence(const std::vector<Port>& outputs) {
 template <typename Probe>
 std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& probe) {
     std::vector<Port> ports;
+    auto add = [&](const std::string& name, unsigned rtIndex) {
+        if (!name.empty() && name.rfind(kClientName, 0) != 0)
+            ports.push_back({HostPortName(name), rtIndex});
+    };
+    if (api_ == RtMidi::UNIX_JACK) {
+        // An output of ours goes to a port that takes input, and the other way round.
+        const auto names = jack_.ports(std::is_same_v<Probe, RtMidiOut>);
+        for (unsigned i = 0; i < names.size(); ++i)
+            add(names[i], i);
+        return ports;
+    }
     if (unreachable_)
         return ports;
     if (!probe) {
         probe = makeClient<Probe>(api_, std::string(kClientName) + " probe", probeErrors);
         if (!probe) {
-            // No sequencer to talk to: said once; JACK instead is asked again every time,
-            // since its server may start later.
-            if (api_ != RtMidi::UNIX_JACK) {
-                unreachable_ = true;
-                std::fprintf(stderr, "rdn417: the host MIDI system cannot be reached\n");
-            }
+            // No sequencer to talk to: said once.
+            unreachable_ = true;
+            std::fprintf(stderr, "rdn417: the host MIDI system cannot be reached\n");
             return ports;
         }
     }
     const unsigned count = probe->getPortCount();
-    for (unsigned i = 0; i < count; ++i) {
-        const std::string name = probe->getPortName(i);
-        if (name.empty() || name.rfind(kClientName, 0) == 0)
-            continue;
-        ports.push_back({WithoutHostNumbers(name), i});
-    }
+    for (unsigned i = 0; i < count; ++i)
+        add(probe->getPortName(i), i);
     probeErrors.take();
     return ports;
 }

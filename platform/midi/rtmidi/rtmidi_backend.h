@@ -4,12 +4,14 @@
 //
 // Whether an open output's port is still there is known without listing on the send path: a
 // watcher thread lists the ports a few times a second (at once when JACK says ports changed)
-// and marks each open output present or gone. When the JACK server goes away every JACK client
+// and marks each open output present or gone; while port changes are watched it also says
+// when the lists differ from what it saw before. When the JACK server goes away every JACK client
 // of the process is closed before a new one is opened, since libjack frees the state of dead
 // clients when the next one connects and closing them afterwards crashes.
 #pragma once
 
 #include "../backend.h"
+#include "host_names.h"
 #include "jack_watch.h"
 
 #include <rtmidi/RtMidi.h>
@@ -115,6 +117,9 @@ class RtMidiBackend : public Backend {
     // With mutex_ held: marks each open output present or gone by the list just read.
     void markPresence(const std::vector<Port>& outputs);
 
+    // With mutex_ held: whether the names differ from those the watcher saw last.
+    bool seenChanged(const std::vector<Port>& outputs, const std::vector<Port>& inputs);
+
     // The watcher thread.
     void watch();
 
@@ -124,6 +129,7 @@ class RtMidiBackend : public Backend {
     std::unique_ptr<RtMidiIn> inputProbe_;
     bool unreachable_ = false;
     std::vector<std::weak_ptr<LiveClient>> clients_;
+    std::vector<std::string> lastSeen_;
     JackWatch jack_;
 
     std::mutex watchMutex_;
@@ -132,8 +138,5 @@ class RtMidiBackend : public Backend {
     bool woken_ = false;
     std::thread watcher_;
 };
-
-// A port name without the host's client:port numbers ("Synth 20:0" becomes "Synth").
-std::string WithoutHostNumbers(const std::string& name);
 
 }  // namespace platform::midi

@@ -37,7 +37,7 @@ VirtualBackend::VirtualBackend() {
 }
 
 void VirtualBackend::reset() {
-    setPorts({}, {});
+    replacePorts({}, {});
     setPorts({{virtual_midi::kConverterName, virtual_midi::OutputKind::Converter},
               {virtual_midi::kLoopbackOutName, virtual_midi::OutputKind::Loopback, 0}},
              {virtual_midi::kLoopbackInName});
@@ -127,6 +127,12 @@ std::shared_ptr<T> takeMatching(std::vector<std::shared_ptr<T>>& from, Same same
 
 void VirtualBackend::setPorts(std::vector<virtual_midi::OutputPort> outputs,
                               std::vector<std::string> inputs) {
+    replacePorts(std::move(outputs), std::move(inputs));
+    portsChanged();
+}
+
+void VirtualBackend::replacePorts(std::vector<virtual_midi::OutputPort> outputs,
+                                  std::vector<std::string> inputs) {
     std::lock_guard lock(mutex_);
     std::vector<std::shared_ptr<Output>> oldOutputs = std::move(outputs_);
     outputs_.clear();

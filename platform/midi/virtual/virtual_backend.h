@@ -49,6 +49,8 @@ class VirtualBackend : public Backend {
     class InputLink;
 
     MMRESULT take(Output& output, std::span<const std::uint8_t> bytes);
+    void replacePorts(std::vector<virtual_midi::OutputPort> outputs,
+                      std::vector<std::string> inputs);
 
     std::mutex mutex_;
     std::vector<std::shared_ptr<Output>> outputs_;

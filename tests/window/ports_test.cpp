@@ -1,0 +1,93 @@
+// The port combos follow the devices: ports are remembered by name, re-listed while the
+// program runs, and a chosen port that goes and comes back is opened again.
+#include "app/ExceptionDisplay.h"
+#include "app/RegistryKey.h"
+#include "window_fixture.h"
+
+namespace {
+
+using virtual_midi::OutputKind;
+
+constexpr const char* kPath = "Software\\Korvalen\\RDN417_V28";
+
+const virtual_midi::OutputPort kKeyboard{"Keyboard"};
+const virtual_midi::OutputPort kConverter{virtual_midi::kConverterName, OutputKind::Converter};
+const virtual_midi::OutputPort kLoopback{virtual_midi::kLoopbackOutName, OutputKind::Loopback, 0};
+
+using Ports = Window;
+
+TEST_F(Ports, ThePortsChosenInOneRunAreFoundByNameAfterTheListChanged) {
+    TForm1& first = create();
+    ASSERT_EQ(first.cmbOutput->currentText(), virtual_midi::kConverterName);
+    ASSERT_TRUE(first.close());
+    form_.reset();
+    // A keyboard was plugged in before the second run: the converter is now port 2.
+    virtual_midi::SetPorts({kKeyboard, kLoopback, kConverter}, {"Keys In", "Virtual Loopback In"});
+    TForm1& second = create();
+    EXPECT_EQ(second.cmbOutput->currentIndex(), 2);
+    EXPECT_EQ(second.cmbInput->currentText(), virtual_midi::kLoopbackInName);
+    drag(second.potnote, {1});
+    settle();
+    EXPECT_EQ(virtual_midi::Received(2).size(), 2u);
+    EXPECT_TRUE(virtual_midi::Received(0).empty());
+}
+
+TEST_F(Ports, AStoredPortThatIsGoneLeavesNoSelectionAndIsNotForgotten) {
+    RegistryKey::Open(kPath, true)->WriteInteger("midiOUT", 0);
+    RegistryKey::Open(kPath, true)->WriteString("midiOUTName", "Studio Synth");
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
+    EXPECT_EQ(form.cmbOutput->placeholderText(), "Studio Synth (not connected)");
+    EXPECT_EQ(form.cmbOutput->toolTip(), "Studio Synth (not connected)");
+    EXPECT_EQ(form.MidiOutput1->State(), psClosed);
+    drag(form.potnote, {1});
+    // Nothing reached the port that has the stored position now.
+    EXPECT_TRUE(received().empty());
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(RegistryKey::Open(kPath, false)->ReadString("midiOUTName"), "Studio Synth");
+}
+
+TEST_F(Ports, APortPluggedInWhileRunningShowsUpWhenTheListOpens) {
+    TForm1& form = create();
+    virtual_midi::SetPorts({kConverter, kLoopback, kKeyboard}, {virtual_midi::kLoopbackInName});
+    form.PageControl1->setCurrentIndex(1);
+    // Before any notice of the change is handled.
+    form.cmbOutput->showPopup();
+    EXPECT_EQ(form.cmbOutput->count(), 3);
+    EXPECT_EQ(form.cmbOutput->itemText(2), "Keyboard");
+    form.cmbOutput->hidePopup();
+    EXPECT_EQ(form.cmbOutput->currentIndex(), 0);
+    EXPECT_EQ(form.MidiOutput1->State(), psOpen);
+}
+
+TEST_F(Ports, TheChosenPortUnpluggedAndPluggedBackIsOpenedAgain) {
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    virtual_midi::SetPorts({kLoopback}, {virtual_midi::kLoopbackInName});
+    settle();
+    EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
+    EXPECT_EQ(form.cmbOutput->placeholderText(), "RDN417 Simulator (not connected)");
+    drag(form.potnote, {1});
+    settle();
+    const QString gone =
+        QString::fromStdString(ExceptionText(form.MidiOutput1->ErrorText(MIDIERR_NODEVICE)));
+    EXPECT_EQ(boxes.texts(), std::vector<QString>(2, gone));
+    virtual_midi::SetPorts({kLoopback, kConverter}, {virtual_midi::kLoopbackInName});
+    settle();
+    EXPECT_EQ(form.cmbOutput->currentIndex(), 1);
+    EXPECT_EQ(form.cmbOutput->placeholderText(), "");
+    drag(form.potnote, {1});
+    settle();
+    EXPECT_EQ(virtual_midi::Received(1).size(), 2u);
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+}
+
+TEST_F(Ports, TheMidiSystemIsFixedWhenTheEnvironmentChoosesIt) {
+    TForm1& form = create();
+    EXPECT_FALSE(form.cmbSystem->isEnabled());
+    EXPECT_EQ(form.cmbSystem->currentText(), "Built-in simulator");
+    EXPECT_EQ(form.cmbSystem->toolTip(), "Chosen by RDN417_MIDI_BACKEND");
+}
+
+}  // namespace
