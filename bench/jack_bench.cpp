@@ -35,13 +35,19 @@ void releaseCompletions() {
     }
 }
 
+// Opens the peer's port, or says why the benchmark is skipped.
+bool openPeer(TMidiOutput& out, benchmark::State& state) {
+    out.SetProductName(std::string(kPeer) + ":in");
+    if (out.Open())
+        return true;
+    state.SkipWithError("the peer's port did not open");
+    return false;
+}
+
 void BM_ComponentToJackClient(benchmark::State& state) {
     TMidiOutput out(nullptr);
-    out.SetProductName(std::string(kPeer) + ":in");
-    if (!out.Open()) {
-        state.SkipWithError("the peer's port did not open");
+    if (!openPeer(out, state))
         return;
-    }
     LatencyRecorder latencies;
     for (auto _ : state) {
         const std::size_t target = peer->receivedCount() + 1;
@@ -60,8 +66,8 @@ BENCHMARK(BM_ComponentToJackClient)->UseManualTime()->Iterations(300);
 
 void BM_ComponentBurstToJackClient(benchmark::State& state) {
     TMidiOutput out(nullptr);
-    out.SetProductName(std::string(kPeer) + ":in");
-    out.Open();
+    if (!openPeer(out, state))
+        return;
     for (auto _ : state) {
         const std::size_t target = peer->receivedCount() + kBurst;
         for (int i = 0; i < kBurst; ++i)
@@ -157,11 +163,8 @@ void waitForJackToDrain() {
 void BM_SendShortMessage(benchmark::State& state) {
     PortCrowd crowd(static_cast<int>(state.range(0)));
     TMidiOutput out(nullptr);
-    out.SetProductName(std::string(kPeer) + ":in");
-    if (!out.Open()) {
-        state.SkipWithError("the peer's port did not open");
+    if (!openPeer(out, state))
         return;
-    }
     waitForJackToDrain();
     for (auto _ : state)
         out.SendShortMessage(0xB0, 7, 100);
@@ -173,11 +176,8 @@ BENCHMARK(BM_SendShortMessage)->Arg(1)->Arg(32)->Iterations(kSendsPerRun);
 void BM_SendLongMessageToCompletion(benchmark::State& state) {
     PortCrowd crowd(static_cast<int>(state.range(0)));
     TMidiOutput out(nullptr);
-    out.SetProductName(std::string(kPeer) + ":in");
-    if (!out.Open()) {
-        state.SkipWithError("the peer's port did not open");
+    if (!openPeer(out, state))
         return;
-    }
     waitForJackToDrain();
     for (auto _ : state) {
         out.SendLongMessage(kMessage.data(), kMessage.size());

@@ -86,6 +86,21 @@ class Dump {
     ChildProcess process_;
 };
 
+// Waits until the input port is listed, selects it and opens it.
+bool OpenOnceListed(TMidiInput& in, const std::string& port) {
+    const bool listed = PumpUntil([&] {
+        try {
+            in.SetProductName(port);
+            return true;
+        } catch (const EMidiInputError&) {
+            return false;
+        }
+    });
+    if (listed)
+        in.Open();
+    return in.State() == psOpen;
+}
+
 TEST_F(Jack, TheOutputComponentReachesJackMidiDump) {
     Dump dump("rdn417-dump-out");
     ASSERT_TRUE(dump.listed());
@@ -109,16 +124,7 @@ TEST_F(Jack, AJackClientsMessagesReachTheInputComponent) {
     JackPeer peer("rdn417-peer-in");
     ASSERT_TRUE(peer.ok());
     TMidiInput in(nullptr);
-    ASSERT_TRUE(PumpUntil([&] {
-        try {
-            in.SetProductName("rdn417-peer-in:out");
-            return true;
-        } catch (const EMidiInputError&) {
-            return false;
-        }
-    }));
-    in.Open();
-    ASSERT_EQ(in.State(), psOpen);
+    ASSERT_TRUE(OpenOnceListed(in, "rdn417-peer-in:out"));
     in.Start();
     const Bytes sysex{0xF0, 0x70, 0x01, 0x7D, 0x0A, 0x04, 0xF7};
     peer.send({0x90, 0x3C, 0x40});
@@ -195,16 +201,7 @@ TEST_F(Jack, AServerThatDiesTakesItsPortsAndOneThatComesBackIsUsedAgain) {
         auto peer = std::make_unique<JackPeer>("rdn417-peer-dies");
         ASSERT_TRUE(peer->ok());
         TMidiInput in(nullptr);
-        ASSERT_TRUE(PumpUntil([&] {
-            try {
-                in.SetProductName("rdn417-peer-dies:out");
-                return true;
-            } catch (const EMidiInputError&) {
-                return false;
-            }
-        }));
-        in.Open();
-        ASSERT_EQ(in.State(), psOpen);
+        ASSERT_TRUE(OpenOnceListed(in, "rdn417-peer-dies:out"));
         // This process's clients other than the program's are closed first: libjack frees
         // the dead ones when the next client opens.
         peer.reset();
