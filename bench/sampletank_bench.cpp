@@ -1,11 +1,13 @@
 // The waveform display: composing and showing a frame with the gradient on, in curve and
-// spectrum modes, at a small and a wide size, and the redraw rate of a locator drag.
+// spectrum modes, at a small and a wide size, with locators of extreme length, and the redraw
+// rate of a locator drag.
 #include "controls/Vxsampletank.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QTest>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -37,6 +39,20 @@ BENCHMARK(BM_RenderFrame)
     ->Args({100, 80, 1})
     ->Args({1920, 400, 0})
     ->Args({1920, 400, 1})
+    ->Unit(benchmark::kMicrosecond);
+
+// A locator far longer than the display: only its visible part is walked.
+void BM_RenderFrameWithLocatorSize(benchmark::State& state) {
+    auto tank = shownDisplay(100, 80, false);
+    tank->setLocatorSize(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        tank->RenderFrame();
+}
+BENCHMARK(BM_RenderFrameWithLocatorSize)
+    ->Arg(3)
+    ->Arg(-1'000'000'000)
+    ->Arg(1'000'000'000)
+    ->Arg(INT32_MIN)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_LocatorDragRedraws(benchmark::State& state) {

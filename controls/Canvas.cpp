@@ -52,28 +52,40 @@ void TCanvas::MoveTo(int x, int y) {
 }
 
 void TCanvas::LineTo(int x, int y) {
-    // Bresenham from the current position; the end point is left for the next line.
-    int x0 = current_.x();
-    int y0 = current_.y();
-    const int dx = std::abs(x - x0);
-    const int dy = -std::abs(y - y0);
+    // The pixels of an error-term walk from the current position, the end point left out:
+    // the t-th pixel is t steps along the longer axis, and (shorter · t + longer / 2) / longer
+    // steps along the other, rounded down. Only the steps whose pixel lies within the image
+    // are taken, so a line of any length costs at most the image's size, and no term
+    // overflows: the products stay below 2^64.
+    const std::int64_t x0 = current_.x();
+    const std::int64_t y0 = current_.y();
+    const std::uint64_t a = static_cast<std::uint64_t>(std::abs(x - x0));
+    const std::uint64_t b = static_cast<std::uint64_t>(std::abs(y - y0));
     const int sx = x0 < x ? 1 : -1;
     const int sy = y0 < y ? 1 : -1;
-    int error = dx + dy;
-    while (x0 != x || y0 != y) {
-        const bool on = PenStyle == psSolid || (styleStep_ / kDotRun) % 2 == 0;
-        plot(x0, y0, on);
-        ++styleStep_;
-        const int twice = 2 * error;
-        if (twice >= dy) {
-            error += dy;
-            x0 += sx;
-        }
-        if (twice <= dx) {
-            error += dx;
-            y0 += sy;
-        }
+    const bool xMajor = a >= b;
+    const std::uint64_t steps = xMajor ? a : b;
+    const std::uint64_t across = xMajor ? b : a;
+    const std::int64_t start = xMajor ? x0 : y0;
+    const int direction = xMajor ? sx : sy;
+    const std::int64_t extent = xMajor ? image_.width() : image_.height();
+    // The steps whose coordinate along the longer axis is within the image.
+    const std::int64_t entry = direction > 0 ? -start : start - (extent - 1);
+    const std::int64_t exit = direction > 0 ? extent - 1 - start : start;
+    const std::uint64_t first = static_cast<std::uint64_t>(std::max<std::int64_t>(entry, 0));
+    const std::int64_t last = std::min<std::int64_t>(exit, static_cast<std::int64_t>(steps) - 1);
+    for (std::uint64_t t = first; static_cast<std::int64_t>(t) <= last; ++t) {
+        const auto moved = static_cast<std::int64_t>((across * t + steps / 2) / steps);
+        const std::int64_t along = start + direction * static_cast<std::int64_t>(t);
+        const std::int64_t px = xMajor ? along : x0 + sx * moved;
+        const std::int64_t py = xMajor ? y0 + sy * moved : along;
+        if (px < 0 || py < 0 || px >= image_.width() || py >= image_.height())
+            continue;
+        const bool on = PenStyle == psSolid || ((styleStep_ + t) / kDotRun) % 2 == 0;
+        plot(static_cast<int>(px), static_cast<int>(py), on);
     }
+    // The dotted pen's phase goes on from where this line ends.
+    styleStep_ = (styleStep_ + steps) % (2 * kDotRun);
     current_ = {x, y};
 }
 
@@ -97,10 +109,13 @@ void TCanvas::FillRect(const QRect& rect) {
 void TCanvas::FrameRect(const QRect& rect) {
     if (rect.isEmpty())
         return;
-    FillRect(QRect(rect.left(), rect.top(), rect.width(), 1));
-    FillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1));
-    FillRect(QRect(rect.left(), rect.top(), 1, rect.height()));
-    FillRect(QRect(rect.right(), rect.top(), 1, rect.height()));
+    // By the corners: the width of a rectangle wider than 2^31 pixels does not fit an int.
+    const QPoint topLeft = rect.topLeft();
+    const QPoint bottomRight = rect.bottomRight();
+    FillRect(QRect(topLeft, QPoint(bottomRight.x(), topLeft.y())));
+    FillRect(QRect(QPoint(topLeft.x(), bottomRight.y()), bottomRight));
+    FillRect(QRect(topLeft, QPoint(topLeft.x(), bottomRight.y())));
+    FillRect(QRect(QPoint(bottomRight.x(), topLeft.y()), bottomRight));
 }
 
 void TCanvas::CopyRect(const QRect& rect, const QImage& source) {

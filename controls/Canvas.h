@@ -45,5 +45,6 @@ class TCanvas {
 
     QImage& image_;
     QPoint current_;
-    int styleStep_ = 0;
+    // Pixels since MoveTo, as far as the dotted pen's phase needs them.
+    std::uint64_t styleStep_ = 0;
 };

@@ -14,7 +14,13 @@ Tvxpotlab::Tvxpotlab(QWidget* parent) : QLabel(parent) {
 void Tvxpotlab::setState(std::int32_t value) {
     if (value == state_)
         return;
-    state_ = limited(value);
+    // Both limits are tested on the value given (with Min above Max, below Min gives Min);
+    // a drag instead limits the raised value again.
+    state_ = value;
+    if (value < min_)
+        state_ = min_;
+    if (value > max_)
+        state_ = max_;
     showState();
 }
 

@@ -13,7 +13,7 @@ constexpr TRasterOp kSelectionOps[2] = {ropDstInvert, ropPatInvert};
 
 // The rectangle from (left, top) to (right, bottom), right and bottom edges excluded.
 QRect edges(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    return QRect(QPoint(left, top), QPoint(int32::sub(right, 1), int32::sub(bottom, 1)));
 }
 
 struct Channels {
@@ -136,13 +136,13 @@ void TvxSampleTank::composeFrame() {
     TCanvas canvas(frameImage_);
     const QRect area(0, 0, W, H);
 
+    // The control colour first: a gradient built for an older size covers only its part.
+    canvas.BrushColor = color_;
+    canvas.FillRect(area);
     if (gradientEnabled_) {
         if (!gradientValid_)
             BuildGradient(area);
         canvas.CopyRect(area, gradientImage_);
-    } else {
-        canvas.BrushColor = color_;
-        canvas.FillRect(area);
     }
     // Positions below divide by the size; a control this small shows its background only.
     if (W < 3 || H < 3)
@@ -185,8 +185,9 @@ void TvxSampleTank::composeFrame() {
         canvas.BrushColor = markerColor_;
         for (int i = 0; i < max_; ++i) {
             const QPoint& point = samplePoints_[static_cast<std::size_t>(i)];
-            canvas.FrameRect(edges(point.x() - markerSize_, point.y() - markerSize_,
-                                   point.x() + markerSize_, point.y() + markerSize_));
+            canvas.FrameRect(
+                edges(int32::sub(point.x(), markerSize_), int32::sub(point.y(), markerSize_),
+                      int32::add(point.x(), markerSize_), int32::add(point.y(), markerSize_)));
         }
     }
     // A locator outside the shown samples has no place to stand.
@@ -195,7 +196,7 @@ void TvxSampleTank::composeFrame() {
         canvas.PenColor = locatorColor_;
         const int x = samplePoints_[static_cast<std::size_t>(locatorPos_)].x();
         canvas.MoveTo(x, locatorSize_);
-        canvas.LineTo(x, h - locatorSize_);
+        canvas.LineTo(x, int32::sub(h, locatorSize_));
     }
     // Only the two known styles have a raster operation.
     if (selectionLen_ > 0 && (selectionStyle_ == 0 || selectionStyle_ == 1)) {
@@ -226,7 +227,7 @@ void TvxSampleTank::paintEvent(QPaintEvent*) {
 
 bool TvxSampleTank::HitLocator(int x) const {
     const int t = int32::div(int32::mul(max_, x), width() - 2);
-    return locatorPos_ - 5 < t && t < locatorPos_ + 5;
+    return int32::sub(locatorPos_, 5) < t && t < int32::add(locatorPos_, 5);
 }
 
 void TvxSampleTank::ButtonPressed(TMouseButton button, TShiftState, int x, int) {

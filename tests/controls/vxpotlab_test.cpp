@@ -192,6 +192,16 @@ TEST_F(Pot, SettingStateFromCodeNeverReports) {
     EXPECT_TRUE(changes_.empty());
 }
 
+TEST_F(Pot, TheStateSetterTestsBothLimitsOnTheValueGiven) {
+    // Min above Max: below Min gives Min, even though Min is above Max.
+    make(10, 5, 15, 7);
+    const std::pair<int, int> cases[] = {{3, 10}, {7, 5}, {20, 5}};
+    for (const auto& [given, state] : cases) {
+        pot_->setState(given);
+        EXPECT_EQ(pot_->State(), state) << given;
+    }
+}
+
 TEST_F(Pot, AHorizontalPotGrowsToTheLeft) {
     make(0, 127, 150, 12);
     pot_->setMouvement(posHorizontal);

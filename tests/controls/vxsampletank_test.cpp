@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QTest>
 
+#include <cstdint>
 #include <memory>
 #include <set>
 
@@ -270,6 +271,46 @@ TEST_F(Tank, LimitsTheOwnerBreaksAreMadeSafe) {
     tank_->ButtonPressed(mbRight, ssRight, 0, 0);
     tank_->ButtonReleased(mbRight, 0, 0, 0);
     EXPECT_EQ(changes_ + locatorChanges_ + selectorChanges_, 0);
+}
+
+TEST_F(Tank, ALocatorOfAnyLengthIsDrawnAtOnceWithItsPixelsInside) {
+    const int x = tank_->SamplePoints()[0].x();
+    tank_->setLocatorColor(0x123456);  // a colour nothing else has
+    for (const int size : {-1'000'000'000, 1'000'000'000, INT32_MIN, INT32_MAX}) {
+        tank_->setLocatorSize(size);
+        // From (x, size) to (x, 79 - size) in wrapping arithmetic, the end row left out.
+        const std::int64_t from = size;
+        const std::int64_t to = int32::sub(79, size);
+        for (int y = 0; y < 80; ++y) {
+            const bool inside = from < to ? from <= y && y < to : to < y && y <= from;
+            EXPECT_EQ(pixel(x, y) == rgb(0x123456), inside) << size << " at row " << y;
+        }
+    }
+}
+
+TEST_F(Tank, AFrameLargerThanItsGradientHasTheControlColourAroundIt) {
+    tank_->setGradientEnabled(true);
+    const QImage gradient = tank_->GradientImage();
+    tank_->setColor(0x00FF00);
+    tank_->resize(200, 120);
+    tank_->RenderFrame();
+    ASSERT_EQ(tank_->FrameImage().size(), QSize(200, 120));
+    // The old gradient is copied as it is until a gradient property changes.
+    EXPECT_EQ(tank_->GradientImage().size(), QSize(100, 80));
+    EXPECT_EQ(pixel(60, 10), gradient.pixel(60, 10) & 0xFFFFFF);
+    for (const QPoint at : {QPoint(150, 10), QPoint(10, 100), QPoint(199, 0), QPoint(120, 85)})
+        EXPECT_EQ(pixel(at.x(), at.y()), rgb(0x00FF00)) << at.x() << "," << at.y();
+}
+
+TEST_F(Tank, ExtremeSizesAndPositionsWrapInsteadOfOverflowing) {
+    for (const int value : {INT32_MIN, INT32_MAX}) {
+        tank_->setLocatorPos(0);
+        tank_->setMarkerSize(value);
+        tank_->setLocatorSize(value);
+        tank_->RenderFrame();
+        tank_->setLocatorPos(value);
+        EXPECT_FALSE(tank_->HitLocator(50)) << value;
+    }
 }
 
 TEST_F(Tank, RealMouseEventsDragTheLocator) {
