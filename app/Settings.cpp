@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -21,10 +22,20 @@ bool onSomeScreen(const QRect& frame) {
     return false;
 }
 
+// The key, or nothing when it cannot be opened for whatever reason; closing the window and
+// starting it go on all the same.
+std::optional<RegistryKey> openKey(bool create) {
+    try {
+        return RegistryKey::Open(kKey, create);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 void TForm1::SaveSettings() {
-    auto key = RegistryKey::Open(kKey, true);
+    auto key = openKey(true);
     if (!key)
         return;
     try {
@@ -53,7 +64,7 @@ void TForm1::SaveSettings() {
 void TForm1::LoadMidiSystem() {
     if (platform::MidiSystemFromEnvironment())
         return;
-    auto key = RegistryKey::Open(kKey, false);
+    auto key = openKey(false);
     if (!key)
         return;
     if (const auto id = key->ReadString("midiSystem"))
@@ -61,7 +72,7 @@ void TForm1::LoadMidiSystem() {
 }
 
 void TForm1::LoadSettings() {
-    auto key = RegistryKey::Open(kKey, false);
+    auto key = openKey(false);
     if (!key)
         return;
     // The ports are not open yet: a radio's handler must not send now, nor end the reading.

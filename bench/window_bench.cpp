@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +73,34 @@ void BM_PointerMoveToConverter(benchmark::State& state) {
     drainCompletions();
 }
 BENCHMARK(BM_PointerMoveToConverter)->UseManualTime();
+
+// Creating the window until it is shown, with a settings file of 1 MB (16,000 other keys)
+// that the window reads at start.
+void BM_WindowCreatedWithALargeSettingsFile(benchmark::State& state) {
+    const auto folder = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "rdn417-config";
+    std::filesystem::create_directories(folder);
+    const auto hive = folder / "HKEY_CURRENT_USER.reg";
+    {
+        std::ofstream out(hive, std::ios::binary | std::ios::trunc);
+        out << "Windows Registry Editor Version 5.00\n";
+        for (int i = 0; i < 16000; ++i)
+            out << "\n[HKEY_CURRENT_USER\\Software\\Vendor " << i
+                << "\\Settings]\n\"Path\"=\"C:\\\\App " << i << "\"\n\"Count\"=dword:00000010\n";
+    }
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(hive));
+    for (auto _ : state) {
+        auto form = std::make_unique<TForm1>();
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            state.SkipWithError("the window did not come up");
+        state.PauseTiming();
+        form.reset();
+        drainCompletions();
+        state.ResumeTiming();
+    }
+    std::filesystem::remove(hive);
+}
+BENCHMARK(BM_WindowCreatedWithALargeSettingsFile)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // What opening a port combo costs: both lists read anew and the choices kept, with 1 and
 // with 64 ports of each direction.

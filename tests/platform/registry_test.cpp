@@ -2,12 +2,20 @@
 #include "platform/win32.h"
 #include "temporary_config.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -245,6 +253,157 @@ TEST(Registry, TwoProgramsWritingAtOnceNeverMixTheirValues) {
     }
     RegCloseKey(key);
     EXPECT_EQ(values, std::vector<DWORD>(values.size(), values[0]));
+}
+
+constexpr const char* kSettings =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\Korvalen\\RDN417_V28]\n"
+    "\"CAN\"=dword:00000007\n";
+
+// What opening the settings key for reading gives, and the channel read through it.
+LSTATUS openAndRead(DWORD* channel = nullptr) {
+    HKEY key = nullptr;
+    const LSTATUS status = RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (channel != nullptr && query(key, "CAN", type, data) == ERROR_SUCCESS)
+        std::memcpy(channel, data.data(), 4);
+    return RegCloseKey(key);
+}
+
+// Runs `call` on a thread of its own; nothing when it has not returned within half a minute
+// (a generous bound that only a blocked call misses), after `unblock` ran.
+template <typename Call>
+std::optional<LSTATUS> returns(Call call, const std::function<void()>& unblock) {
+    auto result = std::async(std::launch::async, call);
+    if (result.wait_for(std::chrono::seconds(30)) == std::future_status::ready)
+        return result.get();
+    unblock();
+    result.wait();
+    return std::nullopt;
+}
+
+std::vector<std::filesystem::path> keptAside(const TemporaryConfig& config) {
+    std::vector<std::filesystem::path> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(config.folder()))
+        if (entry.path().filename().string().find(".damaged-") != std::string::npos)
+            aside.push_back(entry.path());
+    return aside;
+}
+
+TEST(Registry, OnlyARegularFileOfSaneSizeIsReadAndNothingBlocks) {
+    TemporaryConfig config;
+    std::filesystem::create_directories(config.folder());
+    const std::string hive = config.hive().string();
+    ASSERT_EQ(mkfifo(hive.c_str(), 0600), 0);
+    auto unblockFifo = [&] { close(open(hive.c_str(), O_WRONLY | O_NONBLOCK)); };
+    EXPECT_EQ(returns([] { return openAndRead(); }, unblockFifo), ERROR_CANTREAD);
+    std::filesystem::remove(hive);
+    ASSERT_EQ(symlink("/dev/zero", hive.c_str()), 0);
+    EXPECT_EQ(openAndRead(), ERROR_CANTREAD);
+    std::filesystem::remove(hive);
+    // Larger than any settings file: kept aside whole, and the settings start empty.
+    const std::string large = std::string(kSettings) + std::string(17 << 20, ';') + "\n";
+    config.write(large);
+    EXPECT_EQ(openAndRead(), ERROR_FILE_NOT_FOUND);
+    const auto aside = keptAside(config);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(aside[0]), large.size());
+}
+
+TEST(Registry, ReadingNeedsNoLockFileAndALockHeldElsewhereIsWaitedForBriefly) {
+    TemporaryConfig config;
+    config.write(kSettings);
+    const std::string lock = config.hive().string() + ".lock";
+    // A lock file that cannot be made, as in a read-only folder.
+    std::filesystem::create_directory(lock);
+    DWORD channel = 0;
+    EXPECT_EQ(openAndRead(&channel), ERROR_SUCCESS);
+    EXPECT_EQ(channel, 7u);
+    std::filesystem::remove(lock);
+    // Another program holds the lock and keeps it.
+    const int held = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    auto release = [&] { flock(held, LOCK_UN); };
+    EXPECT_EQ(returns([] { return openAndRead(); }, release), ERROR_CANTREAD);
+    EXPECT_EQ(returns(
+                  [] {
+                      HKEY key = nullptr;
+                      return RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                  },
+                  release),
+              ERROR_CANTREAD);
+    close(held);
+    EXPECT_EQ(config.read(), kSettings);
+}
+
+TEST(Registry, TheTemporaryFileIsNeverOneThatSomebodyPlanted) {
+    TemporaryConfig config;
+    config.write(kSettings);
+    namespace fs = std::filesystem;
+    const fs::path victim = config.folder() / "victim";
+    std::ofstream(victim) << "keep";
+    const std::string hive = config.hive().string();
+    ASSERT_EQ(symlink(victim.c_str(), (hive + ".tmp-" + std::to_string(getpid())).c_str()), 0);
+    const fs::path stale = hive + ".tmp-killed";
+    const fs::path fresh = hive + ".tmp-saving";
+    std::ofstream(stale) << "left by a killed save";
+    std::ofstream(fresh) << "being written";
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    HKEY key = create();
+    setDword(key, "CAN", 3);
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_EQ(fs::status(config.hive()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(Registry, AHiveThatIsALinkIsWrittenThroughAndAReadOnlyOneIsLeftAlone) {
+    TemporaryConfig config;
+    namespace fs = std::filesystem;
+    fs::create_directories(config.folder() / "dotfiles");
+    const fs::path target = config.folder() / "dotfiles" / "settings.reg";
+    std::ofstream(target) << kSettings;
+    fs::create_symlink(target, config.hive());
+    HKEY key = create();
+    setDword(key, "CAN", 3);
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_symlink(config.hive()));
+    EXPECT_NE(config.read().find("\"CAN\"=dword:00000003"), std::string::npos);
+    const std::string before = config.read();
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    key = create();
+    setDword(key, "CAN", 4);
+    EXPECT_EQ(RegCloseKey(key), ERROR_CANTWRITE);
+    EXPECT_EQ(config.read(), before);
+}
+
+TEST(Registry, ASaveKeepsEveryReadableKeyAndKeepsAsideWhatItDrops) {
+    TemporaryConfig config;
+    const std::string flawed = std::string(kSettings) +
+                               "\"PX\"=dword:100000000\n\n"
+                               "[HKEY_CURRENT_USER\\Software\\Other]\n\"Keep\"=\"me\"\n";
+    config.write(flawed);
+    DWORD channel = 0;
+    EXPECT_EQ(openAndRead(&channel), ERROR_SUCCESS);
+    EXPECT_EQ(channel, 7u);
+    EXPECT_TRUE(keptAside(config).empty());  // reading alone drops nothing
+    HKEY key = create();
+    setDword(key, "NREF", 12);
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_NE(config.read().find("\"Keep\"=\"me\""), std::string::npos);
+    EXPECT_NE(config.read().find("\"CAN\"=dword:00000007"), std::string::npos);
+    EXPECT_EQ(config.read().find("PX"), std::string::npos);
+    const auto aside = keptAside(config);
+    ASSERT_EQ(aside.size(), 1u);
+    std::ifstream kept(aside[0]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), flawed);
 }
 
 }  // namespace

@@ -152,12 +152,25 @@ TEST_F(Settings, ADamagedFileIsKeptAsideAndTheDefaultsApply) {
     config_.write("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Soft");
     TForm1& form = create();
     EXPECT_EQ(form.potcanal->State(), 1);
+    ASSERT_TRUE(form.close());
+    // The save that drops the unreadable line keeps the file as it was beside it.
     int aside = 0;
     for (const auto& entry : std::filesystem::directory_iterator(config_.folder()))
         aside += entry.path().filename().string().find(".damaged-") != std::string::npos;
     EXPECT_EQ(aside, 1);
-    ASSERT_TRUE(form.close());
     EXPECT_EQ(storedValues().size(), 9u);
+}
+
+TEST_F(Settings, SettingsThatCannotBeOpenedNeitherStopTheStartNorTheClose) {
+    // In place of the settings file, a device that reads without end.
+    std::filesystem::create_directories(config_.folder());
+    std::filesystem::create_symlink("/dev/zero", config_.hive());
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    EXPECT_EQ(form.potcanal->State(), 1);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(form.MidiOutput1->State(), psClosed);
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(Settings, ASaveThatCannotFinishLeavesThePreviousSettings) {

@@ -1,7 +1,8 @@
 #include "host_names.h"
 
 #include <cctype>
-#include <regex>
+#include <optional>
+#include <string_view>
 
 namespace platform::midi {
 
@@ -23,12 +24,41 @@ std::string WithoutHostNumbers(const std::string& name) {
     return name.substr(0, clientStart - 1);
 }
 
+namespace {
+
+// "Client: Port" for a2jmidid's "a2j:Client [24] (playback): Port", or nothing.
+std::optional<std::string> WithoutA2jDecoration(const std::string& name) {
+    constexpr std::string_view prefix = "a2j:";
+    if (name.rfind(prefix, 0) != 0)
+        return std::nullopt;
+    const std::string rest = name.substr(prefix.size());
+    for (std::size_t open = rest.find(" ["); open != std::string::npos;
+         open = rest.find(" [", open + 1)) {
+        std::size_t pos = open + 2;
+        const std::size_t digits = pos;
+        while (pos < rest.size() && std::isdigit(static_cast<unsigned char>(rest[pos])))
+            ++pos;
+        if (pos == digits || pos >= rest.size() || rest[pos] != ']')
+            continue;
+        ++pos;
+        for (const std::string_view direction : {" (playback)", " (capture)"}) {
+            if (rest.compare(pos, direction.size(), direction) == 0) {
+                pos += direction.size();
+                break;
+            }
+        }
+        if (rest.compare(pos, 2, ": ") == 0)
+            return rest.substr(0, open) + ": " + rest.substr(pos + 2);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::string HostPortName(const std::string& raw) {
     std::string name = WithoutHostNumbers(raw);
-    static const std::regex a2j(R"(^a2j:(.*) \[\d+\](?: \((?:playback|capture)\))?: (.*)$)");
-    std::smatch parts;
-    if (std::regex_match(name, parts, a2j))
-        name = parts[1].str() + ": " + parts[2].str();
+    if (auto plain = WithoutA2jDecoration(name))
+        name = std::move(*plain);
     // The first colon after which the port's part begins with the client's part.
     for (std::size_t colon = name.find(':'); colon != std::string::npos;
          colon = name.find(':', colon + 1)) {

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
 
 namespace platform::registry {
 namespace {
@@ -26,7 +30,8 @@ std::vector<std::string> logicalLines(const std::string& text) {
         if (end == std::string::npos)
             end = text.size();
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
+        // Trailing blanks (and the CR of a CRLF) mean nothing after a value or a key.
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
             line.pop_back();
         if (continuing) {
             const auto first = line.find_first_not_of(" \t");
@@ -108,7 +113,11 @@ std::optional<Value> parseData(const std::string& text) {
         return value;
     }
     if (text.rfind("dword:", 0) == 0) {
-        const std::string digits = text.substr(6);
+        // Leading zeros beyond eight digits are taken, as the registry editor takes them.
+        std::string digits = text.substr(6);
+        const auto significant = digits.find_first_not_of('0');
+        if (!digits.empty())
+            digits = significant == std::string::npos ? "0" : digits.substr(significant);
         if (digits.empty() || digits.size() > 8)
             return std::nullopt;
         DWORD number = 0;
@@ -243,54 +252,249 @@ Key& Hive::obtain(const std::string& path) {
     return keys.back();
 }
 
-std::optional<Hive> ParseHive(const std::string& text) {
-    std::string body = text;
+namespace {
+
+void appendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// UTF-16LE, as the registry editor on Windows writes it, as UTF-8; a lone surrogate becomes
+// U+FFFD.
+std::string fromUtf16(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    auto unit = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) |
+                                          static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t code = unit(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD;
+        }
+        appendUtf8(out, code);
+    }
+    return out;
+}
+
+std::string lowered(const std::string& text) {
+    std::string out = text;
+    std::transform(out.begin(), out.end(), out.begin(), lower);
+    return out;
+}
+
+// The hive being read, with the names looked up in constant time.
+class Reader {
+  public:
+    // The key of a section line, created or found again (a key given twice is one key).
+    Key* section(const std::string& path) {
+        auto [found, added] = keyIndex_.try_emplace(lowered(path), hive_.keys.size());
+        if (added) {
+            hive_.keys.push_back(Key{path, {}});
+            valueIndex_.emplace_back();
+            erased_.emplace_back();
+        }
+        current_ = found->second;
+        return &hive_.keys[current_];
+    }
+
+    // "[-path]": the key and every key below it are gone; a later section makes them anew.
+    void remove(const std::string& path) {
+        const std::string gone = lowered(path);
+        std::erase_if(keyIndex_, [&](const auto& entry) {
+            const bool below = entry.first == gone || entry.first.rfind(gone + "\\", 0) == 0;
+            if (below)
+                removedKeys_.push_back(entry.second);
+            return below;
+        });
+        current_ = kNone;
+    }
+
+    // A value of the current key; the last one given wins. False without a current key.
+    bool set(Value value) {
+        if (current_ == kNone)
+            return false;
+        Key& key = hive_.keys[current_];
+        if (const auto found = position(value.name))
+            key.values[*found] = std::move(value);
+        else
+            add(std::move(value));
+        return true;
+    }
+
+    // "name"=-: the value is gone.
+    bool erase(const std::string& name) {
+        if (current_ == kNone)
+            return false;
+        if (const auto found = position(name)) {
+            auto& gone = erased_[current_];
+            gone.resize(hive_.keys[current_].values.size());
+            gone[*found] = true;
+            if (auto& index = valueIndex_[current_])
+                index->erase(lowered(name));
+        }
+        return true;
+    }
+
+    void leaveSection() { current_ = kNone; }
+
+    Hive finish() {
+        std::vector<bool> keyGone(hive_.keys.size());
+        for (std::size_t key : removedKeys_)
+            keyGone[key] = true;
+        Hive result;
+        for (std::size_t k = 0; k < hive_.keys.size(); ++k) {
+            if (keyGone[k])
+                continue;
+            Key& key = hive_.keys[k];
+            if (const auto& gone = erased_[k]; !gone.empty()) {
+                std::vector<Value> kept;
+                for (std::size_t v = 0; v < key.values.size(); ++v) {
+                    if (v >= gone.size() || !gone[v])
+                        kept.push_back(std::move(key.values[v]));
+                }
+                key.values = std::move(kept);
+            }
+            result.keys.push_back(std::move(key));
+        }
+        return result;
+    }
+
+  private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    // Most keys hold a few values, found by looking through them; a key with more gets an
+    // index, so that a key of any size is read in linear time.
+    static constexpr std::size_t kIndexedFrom = 16;
+
+    // Where the current key holds the value of this name.
+    std::optional<std::size_t> position(const std::string& name) {
+        const Key& key = hive_.keys[current_];
+        if (const auto& index = valueIndex_[current_]) {
+            const auto found = index->find(lowered(name));
+            return found == index->end() ? std::nullopt : std::optional(found->second);
+        }
+        const auto& gone = erased_[current_];
+        for (std::size_t i = 0; i < key.values.size(); ++i) {
+            if (SameName(key.values[i].name, name) && (i >= gone.size() || !gone[i]))
+                return i;
+        }
+        return std::nullopt;
+    }
+
+    void add(Value value) {
+        Key& key = hive_.keys[current_];
+        auto& index = valueIndex_[current_];
+        key.values.push_back(std::move(value));
+        if (index) {
+            index->emplace(lowered(key.values.back().name), key.values.size() - 1);
+        } else if (key.values.size() >= kIndexedFrom) {
+            index = std::make_unique<std::unordered_map<std::string, std::size_t>>();
+            const auto& gone = erased_[current_];
+            for (std::size_t i = 0; i < key.values.size(); ++i) {
+                if (i >= gone.size() || !gone[i])
+                    index->emplace(lowered(key.values[i].name), i);
+            }
+        }
+    }
+
+    Hive hive_;
+    std::unordered_map<std::string, std::size_t> keyIndex_;
+    std::vector<std::unique_ptr<std::unordered_map<std::string, std::size_t>>> valueIndex_;
+    // Per key, the values that "name"=- removed.
+    std::vector<std::vector<bool>> erased_;
+    std::vector<std::size_t> removedKeys_;
+    std::size_t current_ = kNone;
+};
+
+// The path below HKEY_CURRENT_USER that a section names, or nothing.
+std::optional<std::string> sectionPath(const std::string& full) {
+    const std::string root = kRoot;
+    if (full.size() <= root.size() + 1 || !SameName(full.substr(0, root.size()), root) ||
+        full[root.size()] != '\\')
+        return std::nullopt;
+    std::string path = full.substr(root.size() + 1);
+    if (!validPath(path))
+        return std::nullopt;
+    return path;
+}
+
+// One line of the body; false when it cannot be read.
+bool readLine(Reader& reader, const std::string& line) {
+    if (line[0] == '[') {
+        reader.leaveSection();
+        if (line.back() != ']')
+            return false;
+        const bool removal = line.size() > 2 && line[1] == '-';
+        const auto path =
+            sectionPath(line.substr(removal ? 2 : 1, line.size() - (removal ? 3 : 2)));
+        if (!path)
+            return false;
+        if (removal)
+            reader.remove(*path);
+        else
+            reader.section(*path);
+        return true;
+    }
+    std::string name;
+    std::size_t pos = 0;
+    if (line[0] == '@') {
+        pos = 1;
+    } else {
+        auto parsed = parseQuoted(line, pos);
+        if (!parsed)
+            return false;
+        name = std::move(*parsed);
+    }
+    if (pos >= line.size() || line[pos] != '=')
+        return false;
+    const std::string data = line.substr(pos + 1);
+    if (data == "-")
+        return reader.erase(name);
+    auto value = parseData(data);
+    if (!value)
+        return false;
+    value->name = std::move(name);
+    return reader.set(std::move(*value));
+}
+
+}  // namespace
+
+std::optional<ParsedHive> ParseHive(const std::string& text) {
+    std::string body = text.rfind("\xFF\xFE", 0) == 0 ? fromUtf16(text.substr(2)) : text;
     if (body.rfind("\xEF\xBB\xBF", 0) == 0)
         body.erase(0, 3);
     const std::vector<std::string> lines = logicalLines(body);
     if (lines.empty() || (lines[0] != kHeader && lines[0] != kOldHeader))
         return std::nullopt;
-    Hive hive;
-    Key* current = nullptr;
+    Reader reader;
+    ParsedHive parsed;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (line.empty() || line[0] == ';')
             continue;
-        if (line[0] == '[') {
-            if (line.back() != ']')
-                return std::nullopt;
-            const std::string full = line.substr(1, line.size() - 2);
-            const std::string root = kRoot;
-            if (full.size() <= root.size() + 1 || !SameName(full.substr(0, root.size()), root) ||
-                full[root.size()] != '\\')
-                return std::nullopt;
-            const std::string path = full.substr(root.size() + 1);
-            if (!validPath(path) || hive.find(path) != nullptr)
-                return std::nullopt;
-            current = &hive.obtain(path);
-            continue;
-        }
-        if (current == nullptr)
-            return std::nullopt;
-        std::string name;
-        std::size_t pos = 0;
-        if (line[0] == '@') {
-            pos = 1;
-        } else {
-            auto parsed = parseQuoted(line, pos);
-            if (!parsed)
-                return std::nullopt;
-            name = std::move(*parsed);
-        }
-        if (pos >= line.size() || line[pos] != '=')
-            return std::nullopt;
-        auto value = parseData(line.substr(pos + 1));
-        if (!value || current->find(name) != nullptr)
-            return std::nullopt;
-        value->name = std::move(name);
-        current->values.push_back(std::move(*value));
+        if (!readLine(reader, line))
+            ++parsed.skipped;
     }
-    return hive;
+    parsed.hive = reader.finish();
+    return parsed;
 }
 
 std::string FormatHive(const Hive& hive) {

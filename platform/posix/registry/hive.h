@@ -1,5 +1,5 @@
-// The per-user hive in memory, and its text form: the registry editor's export format, as
-// "Windows Registry Editor Version 5.00" (UTF-8), with every value's type kept.
+// The per-user hive in memory, and its text form: the registry editor's export format, written
+// as "Windows Registry Editor Version 5.00" (UTF-8), with every value's type kept.
 #pragma once
 
 #include "platform/win32.h"
@@ -42,9 +42,17 @@ struct Hive {
 
 bool SameName(const std::string& a, const std::string& b);
 
-// The hive the text describes, or nothing when the text is not a well-formed export of
-// HKEY_CURRENT_USER.
-std::optional<Hive> ParseHive(const std::string& text);
+struct ParsedHive {
+    Hive hive;
+    std::size_t skipped = 0;  // lines that could not be read and were left out
+};
+
+// The hive the text describes, read as the registry editor reads an export (UTF-8 or UTF-16LE
+// with its byte-order mark; a key or value given twice: the last one wins; "[-key]" and
+// "name"=- delete). Keys other than HKEY_CURRENT_USER's and lines that cannot be read are
+// skipped and counted. Nothing when the text is not an export at all (no header). Linear in
+// the text's length.
+std::optional<ParsedHive> ParseHive(const std::string& text);
 std::string FormatHive(const Hive& hive);
 
 }  // namespace platform::registry

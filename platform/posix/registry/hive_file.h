@@ -1,7 +1,10 @@
-// Where the per-user hive lives and how it is read and replaced: under an advisory lock, a
-// write goes to a temporary file that is flushed and renamed over the hive, so a crash never
-// leaves half a file and two programs writing at once never mix; a file that cannot be parsed
-// is moved aside under a dated name and the hive starts empty.
+// Where the per-user hive lives and how it is read and replaced: under an advisory lock (waited
+// for about a second at most), a write goes to a temporary file of a name nobody can guess that
+// is flushed and renamed over the hive, so a crash never leaves half a file and two programs
+// writing at once never mix. A file that is not an export, or larger than 16 MB, is moved aside
+// under a dated name and the hive starts empty; one with lines that cannot be read is copied
+// aside before a save drops them. A hive that is a symbolic link is written through to the file
+// it names; one marked read-only is not replaced.
 #pragma once
 
 #include "hive.h"
@@ -15,8 +18,9 @@ namespace platform::registry {
 // unset, empty or not an absolute path.
 std::filesystem::path HivePath();
 
-// Reads the hive under a shared lock. A damaged file is moved aside (under the exclusive
-// lock) and the result is empty. False when the file exists but cannot be read.
+// Reads the hive under a shared lock, or none where the folder is read-only. A damaged file
+// is moved aside (under the exclusive lock) and the result is empty. False when the file
+// exists but cannot be read, is not a regular file, or the lock is held too long elsewhere.
 bool LoadHive(Hive& hive);
 
 // Under the exclusive lock: reads the current file, lets `change` edit it, and replaces the
