@@ -16,5 +16,9 @@ void InstallPostedMessagePump() {
                                    QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated,
                      [] { Guarded([] { platform::DispatchPostedMessages(); }); });
+#else
+    // Qt's loop dispatches them; what a procedure raises is shown as a handler's would be.
+    platform::SetProcedureExceptionHandler(
+        [](const std::exception_ptr& error) { ShowException(error); });
 #endif
 }

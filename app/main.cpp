@@ -3,10 +3,15 @@
 #include "Unit1.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RDN417 Config"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/rdn417-config-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     try {
         TForm1 form;
         form.show();

@@ -2,11 +2,19 @@
 // C++ callable kept in the window's user data.
 #include "platform/win32.h"
 
+#include <exception>
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
 using SharedProc = std::shared_ptr<platform::MessageProc>;
+
+// An exception must not cross DispatchMessage (the system's own frames): the procedure's is
+// caught, then handed to the handler, or kept for DispatchPostedMessages to raise.
+std::function<void(std::exception_ptr)> exceptionHandler;
+thread_local std::exception_ptr pendingException;
 
 constexpr const char* kClassName = "RDN417MessageWindow";
 
@@ -16,7 +24,15 @@ LRESULT CALLBACK forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return DefWindowProcA(window, message, wParam, lParam);
     // The procedure may destroy its own window; keep it alive for this call.
     SharedProc proc = *slot;
-    return (*proc)(window, message, wParam, lParam);
+    try {
+        return (*proc)(window, message, wParam, lParam);
+    } catch (...) {
+        if (exceptionHandler)
+            exceptionHandler(std::current_exception());
+        else
+            pendingException = std::current_exception();
+        return 0;
+    }
 }
 
 void registerClassOnce() {
@@ -54,6 +70,10 @@ void DestroyMessageWindow(HWND window) {
     delete slot;
 }
 
+void SetProcedureExceptionHandler(std::function<void(std::exception_ptr)> handler) {
+    exceptionHandler = std::move(handler);
+}
+
 int DispatchPostedMessages() {
     int delivered = 0;
     MSG message;
@@ -62,6 +82,8 @@ int DispatchPostedMessages() {
             ++delivered;
         TranslateMessage(&message);
         DispatchMessageA(&message);
+        if (pendingException)
+            std::rethrow_exception(std::exchange(pendingException, nullptr));
     }
     return delivered;
 }

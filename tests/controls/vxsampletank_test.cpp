@@ -320,7 +320,8 @@ TEST_F(Tank, RealMouseEventsDragTheLocator) {
     EXPECT_TRUE(tank_->hasFocus());
     QTest::mouseMove(tank_.get(), QPoint(50, 40));
     QTest::mouseRelease(tank_.get(), Qt::LeftButton, {}, QPoint(50, 40));
-    EXPECT_EQ(tank_->LocatorPos(), 48 * 258 / 98);
+    // A top-level window may be given more than 100 pixels (Windows has a minimum width).
+    EXPECT_EQ(tank_->LocatorPos(), 48 * 258 / (tank_->width() - 2));
     EXPECT_EQ(locatorChanges_, 2);
     const int x = tank_->SamplePoints()[static_cast<std::size_t>(tank_->LocatorPos())].x();
     EXPECT_EQ(tank_->grab().toImage().pixel(x, 20) & 0xFFFFFF, rgb(0x800080));

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -19,6 +21,29 @@ static_assert(sizeof(MIDIINCAPSA) == 44);
 void pumpFor(const std::vector<WPARAM>& seen, std::size_t count) {
     for (int i = 0; i < 500 && seen.size() < count; ++i)
         platform::PumpMessages(10);
+}
+
+TEST(MessageWindow, AProceduresExceptionNeverCrossesDispatchMessage) {
+    platform::MessageWindow window([](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == WM_USER)
+            throw std::runtime_error("from the procedure");
+        return 0;
+    });
+    // Without a handler it comes out of DispatchPostedMessages, as elsewhere.
+    ASSERT_TRUE(PostMessageA(window.handle(), WM_USER, 0, 0));
+    EXPECT_THROW(platform::DispatchPostedMessages(), std::runtime_error);
+    std::vector<std::string> handled;
+    platform::SetProcedureExceptionHandler([&](const std::exception_ptr& error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& caught) {
+            handled.emplace_back(caught.what());
+        }
+    });
+    ASSERT_TRUE(PostMessageA(window.handle(), WM_USER, 0, 0));
+    EXPECT_NO_THROW(platform::DispatchPostedMessages());
+    platform::SetProcedureExceptionHandler(nullptr);
+    EXPECT_EQ(handled, std::vector<std::string>{"from the procedure"});
 }
 
 TEST(MessageWindow, MessagesFromAnotherThreadArriveInOrderOnThisOne) {

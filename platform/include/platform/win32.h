@@ -3,6 +3,7 @@
 // here and implemented by this library, so the code above is written once for both.
 #pragma once
 
+#include <exception>
 #include <functional>
 
 #ifdef _WIN32
@@ -310,7 +311,11 @@ int DispatchPostedMessages();
 // then delivers what is waiting. Returns how many reached a procedure. For tests without Qt.
 int PumpMessages(int timeoutMs);
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Where an exception that a procedure lets escape goes while Windows' own loop (not
+// DispatchPostedMessages) dispatches: it must not cross DispatchMessage. GUI thread.
+void SetProcedureExceptionHandler(std::function<void(std::exception_ptr)> handler);
+#else
 // Readable while posted messages wait; an event loop watches it and then calls
 // DispatchPostedMessages().
 int PostedMessageFd();

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The Windows program as a user meets it, under Wine with no MIDI device and a display of its
+# own (DISPLAY set, no window manager): it starts with the window the user knows, reports a
+# parameter change that cannot be sent, writes its settings to Wine's real registry when
+# closed, and restores them at the next start.
+set -euo pipefail
+exe=$1
+key='HKCU\Software\Korvalen\RDN417_V28'
+fail() {
+    echo "program_test: $*" >&2
+    import -window root "${exe%.exe}-failure.png" 2>/dev/null || true
+    exit 1
+}
+
+# The id of the first window named exactly `name`, within `seconds`.
+window() {
+    local name=$1 seconds=$2 id
+    for ((i = 0; i < seconds * 4; ++i)); do
+        id=$(xdotool search --name "^$name\$" 2>/dev/null | head -n 1) && [[ -n $id ]] && {
+            echo "$id"
+            return 0
+        }
+        sleep 0.25
+    done
+    return 1
+}
+
+# Presses OK on every error box the program shows (titled with the program's name); how many.
+dismissBoxes() {
+    local count=0 box
+    while box=$(window "RDN417 Config" 2); do
+        xdotool mousemove --window "$box" 10 10 click 1 key Return
+        ((++count))
+        for ((i = 0; i < 20; ++i)); do
+            xdotool search --name '^RDN417 Config$' 2>/dev/null | grep -qx "$box" || break
+            sleep 0.25
+        done
+    done
+    echo "$count"
+}
+
+start() {
+    wine "$exe" >/dev/null 2>&1 &
+    program=$!
+    window "RDN417 Config" 60 >/dev/null || fail "no window within a minute"
+    # No MIDI device: opening the input, then the output, is refused, and each is shown.
+    local shown
+    shown=$(dismissBoxes)
+    [[ $shown -eq 2 ]] || fail "$shown error boxes at start, expected 2"
+    main=$(window "RDN417 Config v2.8" 10) || fail "no window titled \"RDN417 Config v2.8\""
+}
+
+close() {
+    xdotool mousemove --window "$main" 200 10 click 1 key alt+F4
+    for ((i = 0; i < 40; ++i)); do
+        kill -0 "$program" 2>/dev/null || return 0
+        sleep 0.25
+    done
+    fail "the window did not close"
+}
+
+stored() {
+    wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name {print $2, $3}'
+}
+
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+start
+geometry=$(xwininfo -id "$main")
+grep -q "Width: 336" <<<"$geometry" && grep -q "Height: 202" <<<"$geometry" ||
+    fail "client area is not 336 x 202: $geometry"
+# A NoteRef change with no output port: the output's error is shown.
+xdotool mousemove --window "$main" 80 82 mousedown 1 sleep 0.3 mousemove --window "$main" 80 81 \
+    sleep 0.3 mouseup 1
+[[ $(dismissBoxes) -ge 1 ]] || fail "a NoteRef change on a closed output showed no error"
+close
+for name in PX PY CAN NREF CREF VOCT VELO midiIN midiOUT; do
+    [[ $(stored "$name") == REG_DWORD* ]] || fail "\"$name\" was not written as REG_DWORD"
+done
+[[ $(stored NREF) == "REG_DWORD 0xc" ]] || fail "NoteRef stored as $(stored NREF)"
+
+# Settings of an earlier run come back, and are written back unchanged.
+wine reg add "$key" /v NREF /t REG_DWORD /d 40 /f >/dev/null
+wine reg add "$key" /v CAN /t REG_DWORD /d 5 /f >/dev/null
+wine reg add "$key" /v PX /t REG_DWORD /d 100 /f >/dev/null
+start
+xwininfo -id "$main" | grep -q "Absolute upper-left X:  100" || fail "the stored position was not used"
+close
+[[ $(stored NREF) == "REG_DWORD 0x28" && $(stored CAN) == "REG_DWORD 0x5" ]] ||
+    fail "restored settings were not kept: NREF $(stored NREF), CAN $(stored CAN)"
+echo "program_test: 1 passed, 0 failed"
