@@ -51,12 +51,14 @@ void TForm1::SaveSettings() {
     } catch (const std::exception&) {
         // A value that cannot be written ends the writing; the user is not troubled.
     }
-    // Beside the nine: the ports by name, a missing one included, and the MIDI system.
+    // Beside the nine: the ports by name, a missing one included, the MIDI system and
+    // whether everything is sent when the output opens.
     try {
         key->WriteString("midiINName", chosenPort(*cmbInput, missingInput_));
         key->WriteString("midiOUTName", chosenPort(*cmbOutput, missingOutput_));
         if (!platform::MidiSystems().empty() && !platform::MidiSystemFromEnvironment())
             key->WriteString("midiSystem", platform::CurrentMidiSystem());
+        key->WriteBool("SendAllOnOpen", CheckSendAllOnOpen->isChecked());
     } catch (const std::exception&) {
     }
 }
@@ -98,6 +100,11 @@ void TForm1::LoadSettings() {
         const auto name = key->ReadString(value);
         if (name && !name->empty())
             selectPort(*combo, *name, *missing);
+    }
+    try {
+        CheckSendAllOnOpen->setChecked(key->ReadBool("SendAllOnOpen"));
+    } catch (const std::exception&) {
+        // Not stored by an earlier version: off, as for a new user.
     }
     // A position on a monitor that is gone would leave the window out of reach.
     if (!onSomeScreen(frameGeometry()))

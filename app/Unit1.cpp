@@ -9,7 +9,10 @@
 #include "platform/midi_system.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
+#include <QShortcut>
 
 #include <exception>
 #include <optional>
@@ -94,6 +97,9 @@ TForm1::TForm1(QWidget* parent)
     MidiInput1->SetProductName(kStoredPortName);
     MidiInput1->SetSysexBufferSize(4096);
     components_.SetLoading(false);
+    // The input is read whenever events wait, so that its queue never fills; what arrives is
+    // used only while a learn toggle is on.
+    MidiInput1->OnMidiInput = [this](TObject*) { Guarded([this] { readMidiInput(); }); };
 
     InstallPostedMessagePump();
     connectHandlers();
@@ -121,6 +127,9 @@ void TForm1::connectHandlers() {
                 [this] { Guarded([this] { RelistMidiDevices(); }); });
     connect(cmbSystem, &QComboBox::activated, this,
             [this] { Guarded([&] { cmbSystemChange(cmbSystem); }); });
+    connect(ButtonSendAll, &QPushButton::clicked, this, [this] { Guarded([this] { SendAll(); }); });
+    auto* sendAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
+    connect(sendAll, &QShortcut::activated, this, [this] { Guarded([this] { SendAll(); }); });
     // A radio reports becoming selected, by the user or from code, and nothing else.
     for (QRadioButton* radio : {RadioOct, RadioTable, RadioVelo, RadioCtrl}) {
         connect(radio, &QRadioButton::toggled, this, [this, radio](bool checked) {
@@ -247,6 +256,16 @@ void TForm1::OpenMidiDevices() {
         ShowException(inputError);
         throw;
     }
+    // A converter that was switched on or plugged in since keeps values the window does not
+    // show: on request they are all sent as soon as the output is open.
+    if (CheckSendAllOnOpen->isChecked() && MidiOutput1->State() == psOpen) {
+        try {
+            SendAll();
+        } catch (...) {
+            ShowException(inputError);
+            throw;
+        }
+    }
     if (inputError)
         std::rethrow_exception(inputError);
 }
@@ -281,6 +300,56 @@ void TForm1::SendModeFlags() {
     if (RadioCtrl->isChecked())
         flags += kModeFlagController;
     SendParameter(channel(), pcModeFlags, flags);
+}
+
+void TForm1::SendAll() {
+    SendModeFlags();
+    const int index = ComboBox3->currentIndex();
+    if (index > 0)
+        SendParameter(channel(), pcAuxController, index - 1);
+    SendParameter(channel(), pcNoteRef, potnote->State());
+}
+
+void TForm1::readMidiInput() {
+    while (const auto event = MidiInput1->GetMidiEvent()) {
+        if (!event->isSysex)
+            learnFrom(event->message);
+    }
+}
+
+void TForm1::learnFrom(DWORD message) {
+    const DWORD status = message & 0xF0;
+    const int channel = static_cast<int>(message & 0x0F);
+    const int data1 = static_cast<int>((message >> 8) & 0x7F);
+    const int data2 = static_cast<int>((message >> 16) & 0x7F);
+    // A Note On of velocity 0 is a Note Off.
+    const bool noteOn = status == 0x90 && data2 > 0;
+    // The channel first, so that a NoteRef learned from the same note goes on that channel.
+    if (noteOn && LearnChannel->isChecked()) {
+        LearnChannel->setChecked(false);
+        potcanal->setState(channel + 1);
+    }
+    if (noteOn && LearnNoteRef->isChecked()) {
+        LearnNoteRef->setChecked(false);
+        potnote->setState(data1);
+        potnoteChange(potnote);
+    }
+    if (status == 0xB0 && LearnController->isChecked()) {
+        LearnController->setChecked(false);
+        ComboBox3->setCurrentIndex(data1 + 1);
+        ComboBox3Change(ComboBox3);
+    }
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    const bool learning =
+        LearnChannel->isChecked() || LearnNoteRef->isChecked() || LearnController->isChecked();
+    if (event->key() != Qt::Key_Escape || !learning) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    for (QPushButton* toggle : {LearnChannel, LearnNoteRef, LearnController})
+        toggle->setChecked(false);
 }
 
 void TForm1::FillControllerList() {

@@ -41,6 +41,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void SendParameter(int channel, int code, int value);
     void SendControlChange(int channel, int controller, int value);
     void SendModeFlags();
+    // Every parameter the converter keeps, as the controls show them: the mode flags, the
+    // aux controller (when one is chosen) and NoteRef.
+    void SendAll();
     void FillControllerList();
 
     void LoadSettings();
@@ -61,9 +64,15 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape ends learning from the MIDI input.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void connectHandlers();
+    // Takes every event the input has queued; a learn toggle that is on takes its value from
+    // the first event that carries one, and turns itself off.
+    void readMidiInput();
+    void learnFrom(DWORD message);
     void fillSystemList();
     struct PortLists {
         std::vector<std::string> inputs;

@@ -316,6 +316,29 @@ TEST_F(Jack, TheWindowShowsEverySendThatTheDeadServerLostAndReopensThePortOnceIt
     EXPECT_TRUE(form.close());
 }
 
+TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMessage) {
+    JackPeer keyboard("rdn417-keys");
+    ASSERT_TRUE(keyboard.ok());
+    Dump dump("rdn417-dump-learn");
+    ASSERT_TRUE(dump.listed());
+    MessageBoxCatcher boxes;
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    PickOutput(form, dump.port());
+    const int input = form.cmbInput->findText(QStringLiteral("rdn417-keys:out"));
+    ASSERT_GE(input, 0);
+    form.cmbInput->setCurrentIndex(input);
+    emit form.cmbInput->activated(input);
+    ASSERT_EQ(form.MidiInput1->State(), psOpen);
+    QTest::mouseClick(form.LearnNoteRef, Qt::LeftButton);
+    keyboard.send({0x90, 0x40, 0x64});
+    ASSERT_TRUE(dump.waitFor(1));
+    EXPECT_EQ(dump.messages()[0], (Bytes{0xF0, 0x70, 0x00, 0x7E, 0x00, 0x04, 0xF7}));
+    EXPECT_FALSE(form.LearnNoteRef->isChecked());
+    EXPECT_TRUE(form.close());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
