@@ -25,6 +25,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 JackServer* server = nullptr;
+constexpr int kJackLimitMs = 15000;
 
 class Jack : public ::testing::Test {
   protected:
@@ -44,16 +45,19 @@ class Dump {
 
     std::string port() const { return name_ + ":input"; }
 
-    // Waits until the port is in the output list.
+    // Waits until the port is in the output list. JACK's clients may be slow to come up on a
+    // busy machine, hence the generous limits.
     bool listed() {
-        return PumpUntil([&] {
-            for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
-                MIDIOUTCAPSA caps{};
-                if (midiOutGetDevCapsA(i, &caps, sizeof caps) == 0 && port() == caps.szPname)
-                    return true;
-            }
-            return false;
-        });
+        return PumpUntil(
+            [&] {
+                for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
+                    MIDIOUTCAPSA caps{};
+                    if (midiOutGetDevCapsA(i, &caps, sizeof caps) == 0 && port() == caps.szPname)
+                        return true;
+                }
+                return false;
+            },
+            kJackLimitMs);
     }
 
     // The messages it printed, each as its bytes.
@@ -78,7 +82,7 @@ class Dump {
     }
 
     bool waitFor(std::size_t count) {
-        return PumpUntil([&] { return messages().size() >= count; });
+        return PumpUntil([&] { return messages().size() >= count; }, kJackLimitMs);
     }
 
   private:

@@ -8,16 +8,6 @@ namespace {
 
 using virtual_midi::Bytes;
 
-Bytes parameter(int channel, int code, int value) {
-    return {0xF0,
-            0x70,
-            static_cast<std::uint8_t>(channel),
-            static_cast<std::uint8_t>(code),
-            static_cast<std::uint8_t>(value & 0x0F),
-            static_cast<std::uint8_t>(value >> 4),
-            0xF7};
-}
-
 // Plays on the loopback input, as a keyboard on the input port would.
 void play(std::initializer_list<DWORD> messages) {
     for (DWORD message : messages)

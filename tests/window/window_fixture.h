@@ -14,6 +14,17 @@
 #include <string>
 #include <vector>
 
+// A parameter message as the converter receives it.
+inline virtual_midi::Bytes parameter(int channel, int code, int value) {
+    return {0xF0,
+            0x70,
+            static_cast<std::uint8_t>(channel),
+            static_cast<std::uint8_t>(code),
+            static_cast<std::uint8_t>(value & 0x0F),
+            static_cast<std::uint8_t>(value >> 4),
+            0xF7};
+}
+
 class Window : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -9,16 +9,6 @@ namespace {
 using platform::midi::Operation;
 using virtual_midi::Bytes;
 
-Bytes parameter(int channel, int code, int value) {
-    return {0xF0,
-            0x70,
-            static_cast<std::uint8_t>(channel),
-            static_cast<std::uint8_t>(code),
-            static_cast<std::uint8_t>(value & 0x0F),
-            static_cast<std::uint8_t>(value >> 4),
-            0xF7};
-}
-
 TEST_F(Window, StartsWithThePortsListedAndOpen) {
     MessageBoxCatcher boxes;
     TForm1& form = create();
