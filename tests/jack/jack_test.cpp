@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -48,7 +49,7 @@ class Dump {
     // Waits until the port is in the output list. JACK's clients may be slow to come up on a
     // busy machine, hence the generous limits.
     bool listed() {
-        return PumpUntil(
+        const bool found = PumpUntil(
             [&] {
                 for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
                     MIDIOUTCAPSA caps{};
@@ -58,6 +59,10 @@ class Dump {
                 return false;
             },
             kJackLimitMs);
+        // Its port is listed as soon as it is registered, a moment before the client runs;
+        // what reaches the port in between is not printed.
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        return found;
     }
 
     // The messages it printed, each as its bytes.

@@ -130,12 +130,13 @@ class RtMidiBackend : public Backend {
     bool unreachable_ = false;
     std::vector<std::weak_ptr<LiveClient>> clients_;
     std::vector<std::string> lastSeen_;
-    JackWatch jack_;
 
     std::mutex watchMutex_;
     std::condition_variable watchWake_;
     bool stopping_ = false;
     bool woken_ = false;
+    // After what its callbacks use, so that it is closed (and they stop) before those go.
+    JackWatch jack_;
     std::thread watcher_;
 };
 
