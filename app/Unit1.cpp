@@ -9,6 +9,7 @@
 #include "platform/midi_system.h"
 
 #include <QCloseEvent>
+#include <QFont>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMessageBox>
@@ -77,6 +78,9 @@ TForm1::TForm1(QWidget* parent)
               Guarded([this] { RelistMidiDevices(); });
           return LRESULT{0};
       }) {
+    // Where "MS Sans Serif" is not installed (it is on Windows), a font of close metrics
+    // stands in, so that every caption fits its box as on Windows.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     setupUi(this);
     setFixedSize(size());
     move(DefaultPosition);
@@ -127,6 +131,7 @@ void TForm1::connectHandlers() {
                 [this] { Guarded([this] { RelistMidiDevices(); }); });
     connect(cmbSystem, &QComboBox::activated, this,
             [this] { Guarded([&] { cmbSystemChange(cmbSystem); }); });
+    connect(ButtonAboutQt, &QPushButton::clicked, this, [this] { QMessageBox::aboutQt(this); });
     connect(ButtonSendAll, &QPushButton::clicked, this, [this] { Guarded([this] { SendAll(); }); });
     auto* sendAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
     connect(sendAll, &QShortcut::activated, this, [this] { Guarded([this] { SendAll(); }); });
@@ -223,6 +228,26 @@ void TForm1::selectPort(QComboBox& combo, const std::string& name, std::string& 
     combo.setToolTip(text);
 }
 
+void TForm1::fillAbout() {
+    std::string system = "Windows multimedia MIDI";
+    for (const auto& choice : platform::MidiSystems()) {
+        if (choice.id == platform::CurrentMidiSystem())
+            system = choice.label;
+    }
+    const QString text =
+        QStringLiteral(
+            "<p><b>RDN417 Config %1</b></p>"
+            "<p>Sets the parameters of the RDN417 MIDI-to-CV converter: every change "
+            "in this window is sent to the converter at once.</p>"
+            "<p>Copyright Korvalen. Licence: proprietary; no licence to copy or change "
+            "this program has been granted.</p>"
+            "<p>Settings: %2<br>MIDI system: %3</p>")
+            .arg(QStringLiteral(RDN417_VERSION),
+                 ToQString(platform::SettingsLocation()).toHtmlEscaped(),
+                 ToQString(system).toHtmlEscaped());
+    LabelAbout->setText(text);
+}
+
 void TForm1::fillSystemList() {
     const auto systems = platform::MidiSystems();
     LabelSystem->setVisible(!systems.empty());
@@ -236,6 +261,7 @@ void TForm1::fillSystemList() {
     const bool fixed = platform::MidiSystemFromEnvironment();
     cmbSystem->setEnabled(!fixed);
     cmbSystem->setToolTip(fixed ? QStringLiteral("Chosen by RDN417_MIDI_BACKEND") : QString());
+    fillAbout();
 }
 
 void TForm1::OpenMidiDevices() {

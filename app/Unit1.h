@@ -74,6 +74,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void readMidiInput();
     void learnFrom(DWORD message);
     void fillSystemList();
+    // The About page: the program, what it does, its licence, where the settings live and
+    // the MIDI system in use.
+    void fillAbout();
     struct PortLists {
         std::vector<std::string> inputs;
         std::vector<std::string> outputs;

@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config git
-    qt6-base-dev qt6-tools-dev
+    qt6-base-dev qt6-tools-dev libqt6opengl6-dev
     librtmidi-dev libjack-jackd2-dev
+    fonts-liberation2
 )
 if [[ ${1:-} == --test ]]; then
     packages+=(
@@ -15,6 +16,7 @@ if [[ ${1:-} == --test ]]; then
         clang-format clang libclang-rt-14-dev
         g++-mingw-w64-x86-64-posix wine64 wine
         xvfb xauth xdotool x11-utils imagemagick dpkg-dev patch xz-utils
+        desktop-file-utils appstream
     )
 fi
 

@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -84,7 +86,13 @@ TEST_F(Window, TheWindowItsPagesAndItsGroups) {
     EXPECT_EQ(form.PageControl1->tabText(3), "About...");
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
     EXPECT_TRUE(form.PageControl1->widget(2)->children().isEmpty());
-    EXPECT_TRUE(form.PageControl1->widget(3)->children().isEmpty());
+    // The About page: the program and its version, its licence, the settings and the system.
+    const QString about = form.LabelAbout->text();
+    for (const QString& part : {QStringLiteral("RDN417 Config 2.8"), QStringLiteral("Licence"),
+                                QString::fromStdString(platform::SettingsLocation()),
+                                QStringLiteral("MIDI system: Built-in simulator")})
+        EXPECT_TRUE(about.contains(part)) << part.toStdString();
+    EXPECT_EQ(form.ButtonAboutQt->text(), "About Qt");
     EXPECT_TRUE(form.RadioOct->isChecked());
     EXPECT_TRUE(form.RadioCtrl->isChecked());
     EXPECT_TRUE(form.CheckBox38->isChecked());
@@ -93,6 +101,13 @@ TEST_F(Window, TheWindowItsPagesAndItsGroups) {
     QTest::mouseClick(form.RadioVelo, Qt::LeftButton);
     EXPECT_TRUE(form.RadioOct->isChecked());
     EXPECT_TRUE(form.RadioVelo->isChecked());
+}
+
+TEST_F(Window, WithoutMsSansSerifTheFontIsOneOfCloseMetrics) {
+    TForm1& form = create();
+    if (QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif")))
+        GTEST_SKIP() << "MS Sans Serif is installed";
+    EXPECT_EQ(QFontInfo(form.RadioTable->font()).family(), "Liberation Sans");
 }
 
 TEST_F(Window, ThePotsAreAquaOnBlackCentredAndSetAsTheFormSays) {

@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <functional>
+#include <string>
 
 #ifdef _WIN32
 
@@ -320,6 +321,10 @@ void SetProcedureExceptionHandler(std::function<void(std::exception_ptr)> handle
 // DispatchPostedMessages().
 int PostedMessageFd();
 #endif
+
+// Where the per-user registry keeps the settings, for the user to read: the registry on
+// Windows, the hive file elsewhere.
+std::string SettingsLocation();
 
 // Owns a message-only window for the lifetime of the object.
 class MessageWindow {

@@ -4,6 +4,10 @@
 
 namespace platform::midi {
 
+bool JackWatch::Available() {
+    return true;
+}
+
 JackWatch::~JackWatch() {
     close();
 }

@@ -14,6 +14,10 @@ namespace platform::midi {
 
 class JackWatch {
   public:
+    // False in a build without JACK's development files: JACK's ports are then listed through
+    // RtMidi and its server is not followed.
+    static bool Available();
+
     // `changed` runs on JACK's thread whenever the server went away or ports changed.
     explicit JackWatch(std::function<void()> changed) : changed_(std::move(changed)) {}
     ~JackWatch();

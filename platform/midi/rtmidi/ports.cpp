@@ -130,7 +130,7 @@ std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& pro
         if (!name.empty() && name.rfind(kClientName, 0) != 0)
             ports.push_back({HostPortName(name), rtIndex});
     };
-    if (api_ == RtMidi::UNIX_JACK) {
+    if (api_ == RtMidi::UNIX_JACK && JackWatch::Available()) {
         // An output of ours goes to a port that takes input, and the other way round.
         const auto names = jack_.ports(std::is_same_v<Probe, RtMidiOut>);
         for (unsigned i = 0; i < names.size(); ++i)

@@ -1,6 +1,7 @@
 #include "hive_file.h"
 
 #include "platform/testing.h"
+#include "platform/win32.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -314,6 +315,14 @@ bool UpdateHive(const std::function<void(Hive&)>& change) {
 }
 
 }  // namespace platform::registry
+
+namespace platform {
+
+std::string SettingsLocation() {
+    return registry::HivePath().string();
+}
+
+}  // namespace platform
 
 namespace platform::testing {
 

@@ -1,0 +1,28 @@
+// The JACK watch of a build without JACK's development files: it never connects.
+#include "jack_watch.h"
+
+namespace platform::midi {
+
+bool JackWatch::Available() {
+    return false;
+}
+
+JackWatch::~JackWatch() = default;
+
+bool JackWatch::connect() {
+    return false;
+}
+
+bool JackWatch::serverWentAway() {
+    return false;
+}
+
+std::vector<std::string> JackWatch::ports(bool) const {
+    return {};
+}
+
+void JackWatch::wentAway() {}
+
+void JackWatch::close() {}
+
+}  // namespace platform::midi

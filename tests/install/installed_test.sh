@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# What a user installs: a staged `cmake --install` holds the program, its desktop entry,
+# metadata, icons, manual and the Designer plugin, both files pass their validators, and the
+# program from the .deb, unpacked into a scratch root, shows its window (needs DISPLAY).
+set -euo pipefail
+build=$1
+stage=$build/stage
+deb_root=$build/deb-root
+fail() {
+    echo "installed_test: $*" >&2
+    exit 1
+}
+
+rm -rf "$stage" "$deb_root"
+DESTDIR="$PWD/$stage" cmake --install "$build" --prefix /usr >/dev/null
+for file in usr/bin/rdn417-config usr/share/applications/rdn417-config.desktop \
+    usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml \
+    usr/share/icons/hicolor/scalable/apps/rdn417-config.svg \
+    usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/rdn417-config.png \
+    usr/share/man/man1/rdn417-config.1; do
+    [[ -f $stage/$file ]] || fail "the install lacks $file"
+done
+compgen -G "$stage/usr/lib/*/qt6/plugins/designer/librdn417_designer_plugin.so" >/dev/null ||
+    fail "the install lacks the Designer plugin"
+desktop-file-validate "$stage/usr/share/applications/rdn417-config.desktop"
+appstreamcli validate --no-net "$stage/usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml" >/dev/null
+
+(cd "$build" && cpack -G "DEB;TGZ" >/dev/null)
+dpkg -x "$build"/rdn417-config_*_*.deb "$deb_root"
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+RDN417_MIDI_BACKEND=virtual XDG_CONFIG_HOME=$settings "$deb_root/usr/bin/rdn417-config" &
+program=$!
+shown=false
+for ((i = 0; i < 120; ++i)); do
+    if xdotool search --name '^RDN417 Config v2.8$' >/dev/null 2>&1; then
+        shown=true
+        break
+    fi
+    sleep 0.25
+done
+kill "$program" 2>/dev/null || true
+wait "$program" 2>/dev/null || true
+$shown || fail "the installed program showed no window"
+echo "installed_test: 1 passed, 0 failed"
