@@ -3,8 +3,9 @@
 # own (DISPLAY set, no window manager): it starts with the window the user knows, reports a
 # parameter change that cannot be sent, writes its settings to Wine's real registry when
 # closed, and restores them at the next start.
-set -euo pipefail
+set -Eeuo pipefail
 exe=$1
+trap 'echo "program_test: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 key='HKCU\Software\Korvalen\RDN417_V28'
 fail() {
     echo "program_test: $*" >&2
@@ -28,9 +29,10 @@ window() {
 # Presses OK on every error box the program shows (titled with the program's name); how many.
 dismissBoxes() {
     local count=0 box
-    while box=$(window "RDN417 Config" 2); do
-        xdotool mousemove --window "$box" 10 10 click 1 key Return
-        ((++count))
+    while box=$(window "RDN417 Config" 5); do
+        # The box may be gone already (then nothing is pressed).
+        xdotool mousemove --window "$box" 10 10 click 1 key Return 2>/dev/null || true
+        count=$((count + 1))
         for ((i = 0; i < 20; ++i)); do
             xdotool search --name '^RDN417 Config$' 2>/dev/null | grep -qx "$box" || break
             sleep 0.25
@@ -51,7 +53,7 @@ start() {
 }
 
 close() {
-    xdotool mousemove --window "$main" 200 10 click 1 key alt+F4
+    xdotool mousemove --window "$main" 200 10 click 1 key alt+F4 || fail "cannot reach the window"
     for ((i = 0; i < 40; ++i)); do
         kill -0 "$program" 2>/dev/null || return 0
         sleep 0.25
@@ -65,12 +67,12 @@ stored() {
 
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 start
-geometry=$(xwininfo -id "$main")
+geometry=$(xwininfo -id "$main") || fail "the window went away"
 grep -q "Width: 336" <<<"$geometry" && grep -q "Height: 202" <<<"$geometry" ||
     fail "client area is not 336 x 202: $geometry"
 # A NoteRef change with no output port: the output's error is shown.
 xdotool mousemove --window "$main" 80 82 mousedown 1 sleep 0.3 mousemove --window "$main" 80 81 \
-    sleep 0.3 mouseup 1
+    sleep 0.3 mouseup 1 || fail "cannot drag on the NoteRef pot"
 [[ $(dismissBoxes) -ge 1 ]] || fail "a NoteRef change on a closed output showed no error"
 close
 for name in PX PY CAN NREF CREF VOCT VELO midiIN midiOUT; do
