@@ -26,19 +26,21 @@ window() {
     return 1
 }
 
-# Presses OK on every error box the program shows (titled with the program's name); how many.
+# Presses OK on every error box the program shows (titled with the program's name) and says
+# how many there were. A box counts once however often it must be pressed: on a busy machine
+# Wine can take a while to take it down, or miss the first press.
 dismissBoxes() {
-    local count=0 box
+    local seen=() box i
     while box=$(window "RDN417 Config" 5); do
+        [[ " ${seen[*]} " == *" $box "* ]] || seen+=("$box")
         # The box may be gone already (then nothing is pressed).
         xdotool mousemove --window "$box" 10 10 click 1 key Return 2>/dev/null || true
-        count=$((count + 1))
-        for ((i = 0; i < 20; ++i)); do
+        for ((i = 0; i < 40; ++i)); do
             xdotool search --name '^RDN417 Config$' 2>/dev/null | grep -qx "$box" || break
             sleep 0.25
         done
     done
-    echo "$count"
+    echo "${#seen[@]}"
 }
 
 start() {
