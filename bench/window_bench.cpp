@@ -106,8 +106,7 @@ BENCHMARK(BM_WindowCreatedWithALargeSettingsFile)->Unit(benchmark::kMillisecond)
 // with 64 ports of each direction.
 void BM_RelistPorts(benchmark::State& state) {
     const auto count = static_cast<int>(state.range(0));
-    std::vector<virtual_midi::OutputPort> outputs{
-        {virtual_midi::kConverterName, virtual_midi::OutputKind::Converter}};
+    std::vector<virtual_midi::OutputPort> outputs{virtual_midi::kConverterPort};
     std::vector<std::string> inputs{virtual_midi::kLoopbackInName};
     for (int i = 1; i < count; ++i) {
         outputs.push_back({"Output " + std::to_string(i)});

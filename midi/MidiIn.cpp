@@ -1,6 +1,7 @@
 #include "MidiIn.h"
 
 #include "ErrorText.h"
+#include "PortSearch.h"
 
 #include <algorithm>
 
@@ -52,18 +53,9 @@ void TMidiInput::SetProductName(const std::string& name) {
     // A stored name is not looked up: the owner chooses the port once the ports are known.
     if (Loading())
         return;
-    const UINT count = midiInGetNumDevs();
-    UINT id = 0;
-    for (; id < count; ++id) {
-        MIDIINCAPSA caps{};
-        check(midiInGetDevCapsA(id, &caps, sizeof caps));
-        if (name == caps.szPname) {
-            productName_ = name;
-            break;
-        }
-    }
-    if (productName_ != name)
-        throw EMidiInputError("MIDI Input Device " + name + " not installed ");
+    const std::int64_t id = SelectPortByName<EMidiInputError, MIDIINCAPSA>(
+        name, productName_, 0, midiInGetNumDevs(), &midiInGetDevCapsA,
+        [this](MMRESULT r) { check(r); }, "MIDI Input Device " + name + " not installed ");
     // Past 65535 ports the number cannot be held; it is not a valid port either way.
     if (id > 0xFFFF)
         throw EMidiInputError("Invalid device ID");

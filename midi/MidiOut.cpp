@@ -1,6 +1,8 @@
 #include "MidiOut.h"
 
 #include "ErrorText.h"
+#include "PortSearch.h"
+#include "platform/short_message.h"
 
 #include <atomic>
 #include <chrono>
@@ -91,19 +93,11 @@ void TMidiOutput::SetProductName(const std::string& name) {
     // A stored name is not looked up: the owner chooses the port once the ports are known.
     if (Loading())
         return;
-    const auto count = static_cast<std::int32_t>(midiOutGetNumDevs());
-    std::int32_t id = -1;
-    for (; id < count; ++id) {
-        MIDIOUTCAPSA caps{};
-        check(midiOutGetDevCapsA(static_cast<UINT>(id), &caps, sizeof caps));
-        if (name == caps.szPname) {
-            productName_ = name;
-            break;
-        }
-    }
-    if (productName_ != name)
-        throw EmidioutputError("MIDI output Device " + name + " not installed");
-    SetDeviceID(id);
+    // The mapper (-1) first: it wins over a port of the same name.
+    const std::int64_t id = SelectPortByName<EmidioutputError, MIDIOUTCAPSA>(
+        name, productName_, -1, midiOutGetNumDevs(), &midiOutGetDevCapsA,
+        [this](MMRESULT r) { check(r); }, "MIDI output Device " + name + " not installed");
+    SetDeviceID(static_cast<std::int32_t>(id));
 }
 
 bool TMidiOutput::Open() {
@@ -147,8 +141,8 @@ bool TMidiOutput::Close() {
 }
 
 void TMidiOutput::SendShortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-    const DWORD packed = status + data1 * 256u + data2 * 65536u;
-    check(midiOutShortMsg(handle_, packed));
+    const std::uint8_t bytes[] = {status, data1, data2};
+    check(midiOutShortMsg(handle_, platform::PackShortMessage(bytes)));
 }
 
 void TMidiOutput::SendLongMessage(const std::uint8_t* data, std::uint16_t length) {

@@ -65,9 +65,11 @@ done
 rm -rf "$work/build"
 mkdir -p "$work/build"
 mapfile -t options < <(tr ' ' '\n' <"$recipe/configure-options" | grep -v '^$')
+# Named before the cd below: in the subshell $PWD would be the build folder.
+toolchain=$PWD/$recipe/mingw-qt.cmake
 say "configuring"
 (cd "$work/build" && "$work/qtbase/configure" -prefix "$prefix" -qt-host-path /usr "${options[@]}" \
-    -- -G Ninja "-DCMAKE_TOOLCHAIN_FILE=$PWD/$recipe/mingw-qt.cmake" \
+    -- -G Ninja "-DCMAKE_TOOLCHAIN_FILE=$toolchain" \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >"$work/configure.log" 2>&1 ||
     { tail -n 30 "$work/configure.log" >&2; exit 1; }
 say "building (about an hour on two cores; the log is $work/build.log)"

@@ -3,24 +3,18 @@
 #include "engine.h"
 #include "faults.h"
 #include "platform/win32.h"
+#include "port_table.h"
 
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <set>
-#include <unordered_map>
 #include <utility>
 
 namespace platform::midi {
 namespace {
 
-struct InPort {
-    HMIDIIN handle = nullptr;
-    unsigned index = 0;
-    Callback callback;
-    // Delivery thread only; reset there when the port closes.
-    std::unique_ptr<InputConnection> connection;
+struct InPort : PortRecord<HMIDIIN, InputConnection> {
     // Engine lock.
     bool open = true;
     bool started = false;
@@ -28,20 +22,9 @@ struct InPort {
     std::deque<LPMIDIHDR> buffers;
 };
 
-// Engine lock.
-struct InTable {
-    std::unordered_map<HMIDIIN, std::shared_ptr<InPort>> ports;
-    std::set<unsigned> openIndices;
-};
-
-InTable& table() {
-    static InTable inputs;
+PortTable<HMIDIIN, InPort>& table() {
+    static PortTable<HMIDIIN, InPort> inputs;
     return inputs;
-}
-
-std::shared_ptr<InPort> find(HMIDIIN handle) {
-    auto found = table().ports.find(handle);
-    return found == table().ports.end() ? nullptr : found->second;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -134,10 +117,6 @@ class Sink : public InputSink {
     std::weak_ptr<InPort> port_;
 };
 
-bool validHeaderArgs(LPMIDIHDR header, UINT size) {
-    return header != nullptr && size >= sizeof(MIDIHDR);
-}
-
 }  // namespace
 }  // namespace platform::midi
 
@@ -148,155 +127,73 @@ UINT WINAPI midiInGetNumDevs() {
 }
 
 MMRESULT WINAPI midiInGetDevCapsA(UINT_PTR uDeviceID, LPMIDIINCAPSA pmic, UINT cbmic) {
-    if (MMRESULT fault = TakeFault(Operation::InGetDevCaps))
-        return fault;
-    if (pmic == nullptr)
-        return MMSYSERR_INVALPARAM;
-    const auto names = FitPortNames(Engine::instance().backend().inputNames());
-    if (uDeviceID >= names.size())
-        return MMSYSERR_BADDEVICEID;
-    MIDIINCAPSA caps{};
-    caps.wMid = 0xFFFF;
-    caps.wPid = 0xFFFF;
-    caps.vDriverVersion = 0x0100;
-    CopyPortName(names[uDeviceID], caps.szPname);
-    std::memcpy(pmic, &caps, std::min<std::size_t>(cbmic, sizeof caps));
-    return MMSYSERR_NOERROR;
+    return GetDevCaps(Operation::InGetDevCaps, pmic, cbmic, [uDeviceID](MIDIINCAPSA& caps) {
+        return FillListedCaps(caps, Engine::instance().backend().inputNames(), uDeviceID);
+    });
 }
 
 MMRESULT WINAPI midiInOpen(LPHMIDIIN phmi, UINT uDeviceID, DWORD_PTR dwCallback,
                            DWORD_PTR dwInstance, DWORD fdwOpen) {
-    if (MMRESULT fault = TakeFault(Operation::InOpen))
-        return fault;
-    if (phmi == nullptr)
-        return MMSYSERR_INVALPARAM;
-    *phmi = nullptr;
-    Callback callback;
-    if (MMRESULT parsed = ParseCallback(dwCallback, dwInstance, fdwOpen, callback))
-        return parsed;
-    Engine& engine = Engine::instance();
-    if (uDeviceID >= engine.backend().inputNames().size())
-        return MMSYSERR_BADDEVICEID;
-    {
-        std::lock_guard lock(engine.mutex());
-        if (!table().openIndices.insert(uDeviceID).second)
-            return MMSYSERR_ALLOCATED;
-    }
-    auto port = std::make_shared<InPort>();
-    port->index = uDeviceID;
-    port->callback = callback;
-    port->start = std::chrono::steady_clock::now();
-    const MMRESULT opened =
-        engine.backend().openInput(uDeviceID, std::make_shared<Sink>(port), port->connection);
-    {
-        std::lock_guard lock(engine.mutex());
-        if (opened != MMSYSERR_NOERROR) {
-            table().openIndices.erase(uDeviceID);
-            return opened;
-        }
-        port->handle = reinterpret_cast<HMIDIIN>(engine.newHandle());
-        table().ports.emplace(port->handle, port);
-        ++engine.openPorts();
-    }
-    *phmi = port->handle;
-    port->callback.notify(port->handle, MIM_OPEN, 0, 0);
-    return MMSYSERR_NOERROR;
+    Backend& backend = Engine::instance().backend();
+    const auto resolve = [&](unsigned& index) {
+        index = uDeviceID;
+        return uDeviceID >= backend.inputNames().size() ? MMSYSERR_BADDEVICEID : MMSYSERR_NOERROR;
+    };
+    return table().open(Operation::InOpen, phmi, dwCallback, dwInstance, fdwOpen, MIM_OPEN, resolve,
+                        [&](const std::shared_ptr<InPort>& port) {
+                            port->start = Clock::now();
+                            return backend.openInput(port->index, std::make_shared<Sink>(port),
+                                                     port->connection);
+                        });
 }
 
 MMRESULT WINAPI midiInClose(HMIDIIN hmi) {
-    if (MMRESULT fault = TakeFault(Operation::InClose))
-        return fault;
-    Engine& engine = Engine::instance();
-    std::shared_ptr<InPort> port;
-    {
-        std::lock_guard lock(engine.mutex());
-        port = find(hmi);
-        if (!port)
-            return MMSYSERR_INVALHANDLE;
-        if (!port->buffers.empty())
-            return MIDIERR_STILLPLAYING;
-        port->open = false;
-        port->started = false;
-        table().ports.erase(hmi);
-        table().openIndices.erase(port->index);
-        --engine.openPorts();
-    }
     // A callback already under way ends before this returns; none follows.
-    engine.delivery().runAndWait([&port] { port->connection.reset(); });
-    port->callback.notify(hmi, MIM_CLOSE, 0, 0);
-    return MMSYSERR_NOERROR;
+    return table().close(Operation::InClose, hmi, MIM_CLOSE, [](InPort& port) {
+        if (!port.buffers.empty())
+            return MIDIERR_STILLPLAYING;
+        port.open = false;
+        port.started = false;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT WINAPI midiInPrepareHeader(HMIDIIN hmi, LPMIDIHDR pmh, UINT cbmh) {
-    if (MMRESULT fault = TakeFault(Operation::InPrepareHeader))
-        return fault;
-    if (!validHeaderArgs(pmh, cbmh))
-        return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(Engine::instance().mutex());
-    if (!find(hmi))
-        return MMSYSERR_INVALHANDLE;
-    if (pmh->lpData == nullptr || pmh->dwBufferLength == 0)
-        return MMSYSERR_INVALPARAM;
-    pmh->dwFlags |= MHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return table().prepare(Operation::InPrepareHeader, hmi, pmh, cbmh);
 }
 
 MMRESULT WINAPI midiInUnprepareHeader(HMIDIIN hmi, LPMIDIHDR pmh, UINT cbmh) {
-    if (MMRESULT fault = TakeFault(Operation::InUnprepareHeader))
-        return fault;
-    if (!validHeaderArgs(pmh, cbmh))
-        return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(Engine::instance().mutex());
-    if (!find(hmi))
-        return MMSYSERR_INVALHANDLE;
-    if (pmh->dwFlags & MHDR_INQUEUE)
-        return MIDIERR_STILLPLAYING;
-    pmh->dwFlags &= ~MHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return table().unprepare(Operation::InUnprepareHeader, hmi, pmh, cbmh);
 }
 
 MMRESULT WINAPI midiInAddBuffer(HMIDIIN hmi, LPMIDIHDR pmh, UINT cbmh) {
-    if (MMRESULT fault = TakeFault(Operation::InAddBuffer))
-        return fault;
-    if (!validHeaderArgs(pmh, cbmh))
-        return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(Engine::instance().mutex());
-    auto port = find(hmi);
-    if (!port)
-        return MMSYSERR_INVALHANDLE;
-    if (!(pmh->dwFlags & MHDR_PREPARED))
-        return MIDIERR_UNPREPARED;
-    if (pmh->dwFlags & MHDR_INQUEUE)
-        return MIDIERR_STILLPLAYING;
-    pmh->dwFlags = (pmh->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE;
-    pmh->dwBytesRecorded = 0;
-    port->buffers.push_back(pmh);
-    return MMSYSERR_NOERROR;
+    return table().queue(Operation::InAddBuffer, hmi, pmh, cbmh,
+                         [pmh](const std::shared_ptr<InPort>& port) {
+                             pmh->dwBytesRecorded = 0;
+                             port->buffers.push_back(pmh);
+                             return MMSYSERR_NOERROR;
+                         });
 }
 
 MMRESULT WINAPI midiInStart(HMIDIIN hmi) {
     if (MMRESULT fault = TakeFault(Operation::InStart))
         return fault;
-    std::lock_guard lock(Engine::instance().mutex());
-    auto port = find(hmi);
-    if (!port)
-        return MMSYSERR_INVALHANDLE;
-    if (!port->started) {
-        port->started = true;
-        port->start = std::chrono::steady_clock::now();
-    }
-    return MMSYSERR_NOERROR;
+    return table().update(hmi, [](InPort& port) {
+        if (!port.started) {
+            port.started = true;
+            port.start = Clock::now();
+        }
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT WINAPI midiInStop(HMIDIIN hmi) {
     if (MMRESULT fault = TakeFault(Operation::InStop))
         return fault;
-    std::lock_guard lock(Engine::instance().mutex());
-    auto port = find(hmi);
-    if (!port)
-        return MMSYSERR_INVALHANDLE;
-    port->started = false;
-    return MMSYSERR_NOERROR;
+    return table().update(hmi, [](InPort& port) {
+        port.started = false;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT WINAPI midiInReset(HMIDIIN hmi) {
@@ -306,7 +203,7 @@ MMRESULT WINAPI midiInReset(HMIDIIN hmi) {
     std::shared_ptr<InPort> port;
     {
         std::lock_guard lock(engine.mutex());
-        port = find(hmi);
+        port = table().find(hmi);
         if (!port)
             return MMSYSERR_INVALHANDLE;
         port->started = false;

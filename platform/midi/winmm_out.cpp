@@ -2,15 +2,13 @@
 // with the bytes themselves sent by the selected backend on the delivery thread.
 #include "engine.h"
 #include "faults.h"
+#include "platform/short_message.h"
 #include "platform/win32.h"
+#include "port_table.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <memory>
-#include <set>
 #include <span>
-#include <unordered_map>
 
 namespace platform::midi {
 namespace {
@@ -18,12 +16,7 @@ namespace {
 constexpr WORD kMapperTechnology = 5;  // MOD_MAPPER
 constexpr const char* kMapperName = "MIDI Mapper";
 
-struct OutPort {
-    HMIDIOUT handle = nullptr;
-    unsigned index = 0;
-    Callback callback;
-    // Delivery thread only; reset there when the port closes.
-    std::unique_ptr<OutputConnection> connection;
+struct OutPort : PortRecord<HMIDIOUT, OutputConnection> {
     // Engine lock: long messages accepted and not yet completed, and the running status.
     int inFlight = 0;
     BYTE runningStatus = 0;
@@ -31,36 +24,13 @@ struct OutPort {
     MMRESULT lost = MMSYSERR_NOERROR;
 };
 
-// Engine lock.
-struct OutTable {
-    std::unordered_map<HMIDIOUT, std::shared_ptr<OutPort>> ports;
-    std::set<unsigned> openIndices;
-};
-
-OutTable& table() {
-    static OutTable outputs;
+PortTable<HMIDIOUT, OutPort>& table() {
+    static PortTable<HMIDIOUT, OutPort> outputs;
     return outputs;
-}
-
-std::shared_ptr<OutPort> find(HMIDIOUT handle) {
-    auto found = table().ports.find(handle);
-    return found == table().ports.end() ? nullptr : found->second;
 }
 
 bool isMapper(UINT_PTR id) {
     return id == MIDI_MAPPER || id == static_cast<UINT_PTR>(-1);
-}
-
-std::size_t messageLength(BYTE status) {
-    if (status < 0xC0 || (status >= 0xE0 && status < 0xF0))
-        return 3;
-    if (status < 0xE0 || status == 0xF1 || status == 0xF3)
-        return 2;
-    return status == 0xF2 ? 3 : 1;
-}
-
-bool validHeaderArgs(LPMIDIHDR header, UINT size) {
-    return header != nullptr && size >= sizeof(MIDIHDR);
 }
 
 // Delivery thread. A port found gone stays gone for this handle.
@@ -83,93 +53,42 @@ UINT WINAPI midiOutGetNumDevs() {
 }
 
 MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR uDeviceID, LPMIDIOUTCAPSA pmoc, UINT cbmoc) {
-    if (MMRESULT fault = TakeFault(Operation::OutGetDevCaps))
-        return fault;
-    if (pmoc == nullptr)
-        return MMSYSERR_INVALPARAM;
-    MIDIOUTCAPSA caps{};
-    caps.wMid = 0xFFFF;
-    caps.wPid = 0xFFFF;
-    caps.vDriverVersion = 0x0100;
-    caps.wChannelMask = 0xFFFF;
-    if (isMapper(uDeviceID)) {
-        caps.wTechnology = kMapperTechnology;
-        CopyPortName(kMapperName, caps.szPname);
-    } else {
-        const auto names = FitPortNames(Engine::instance().backend().outputNames());
-        if (uDeviceID >= names.size())
-            return MMSYSERR_BADDEVICEID;
+    return GetDevCaps(Operation::OutGetDevCaps, pmoc, cbmoc, [uDeviceID](MIDIOUTCAPSA& caps) {
+        caps.wChannelMask = 0xFFFF;
+        if (isMapper(uDeviceID)) {
+            caps.wTechnology = kMapperTechnology;
+            FillCommonCaps(caps, kMapperName);
+            return MMSYSERR_NOERROR;
+        }
         caps.wTechnology = MOD_MIDIPORT;
-        CopyPortName(names[uDeviceID], caps.szPname);
-    }
-    std::memcpy(pmoc, &caps, std::min<std::size_t>(cbmoc, sizeof caps));
-    return MMSYSERR_NOERROR;
+        return FillListedCaps(caps, Engine::instance().backend().outputNames(), uDeviceID);
+    });
 }
 
 MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR dwCallback,
                             DWORD_PTR dwInstance, DWORD fdwOpen) {
-    if (MMRESULT fault = TakeFault(Operation::OutOpen))
-        return fault;
-    if (phmo == nullptr)
-        return MMSYSERR_INVALPARAM;
-    *phmo = nullptr;
-    Callback callback;
-    if (MMRESULT parsed = ParseCallback(dwCallback, dwInstance, fdwOpen, callback))
-        return parsed;
-    Engine& engine = Engine::instance();
-    const std::size_t count = engine.backend().outputNames().size();
-    unsigned index = uDeviceID;
-    if (isMapper(uDeviceID)) {
-        if (count == 0)
-            return MIDIERR_NODEVICE;
-        index = 0;  // the mapper stands for the first output port
-    } else if (uDeviceID >= count) {
-        return MMSYSERR_BADDEVICEID;
-    }
-    {
-        std::lock_guard lock(engine.mutex());
-        if (!table().openIndices.insert(index).second)
-            return MMSYSERR_ALLOCATED;
-    }
-    auto port = std::make_shared<OutPort>();
-    port->index = index;
-    port->callback = callback;
-    const MMRESULT opened = engine.backend().openOutput(index, port->connection);
-    {
-        std::lock_guard lock(engine.mutex());
-        if (opened != MMSYSERR_NOERROR) {
-            table().openIndices.erase(index);
-            return opened;
+    Backend& backend = Engine::instance().backend();
+    const auto resolve = [&](unsigned& index) {
+        const std::size_t count = backend.outputNames().size();
+        if (isMapper(uDeviceID)) {
+            // The mapper stands for the first output port.
+            index = 0;
+            return count == 0 ? MIDIERR_NODEVICE : MMSYSERR_NOERROR;
         }
-        port->handle = reinterpret_cast<HMIDIOUT>(engine.newHandle());
-        table().ports.emplace(port->handle, port);
-        ++engine.openPorts();
-    }
-    *phmo = port->handle;
-    port->callback.notify(port->handle, MOM_OPEN, 0, 0);
-    return MMSYSERR_NOERROR;
+        index = uDeviceID;
+        return uDeviceID >= count ? MMSYSERR_BADDEVICEID : MMSYSERR_NOERROR;
+    };
+    return table().open(Operation::OutOpen, phmo, dwCallback, dwInstance, fdwOpen, MOM_OPEN,
+                        resolve, [&](const std::shared_ptr<OutPort>& port) {
+                            return backend.openOutput(port->index, port->connection);
+                        });
 }
 
 MMRESULT WINAPI midiOutClose(HMIDIOUT hmo) {
-    if (MMRESULT fault = TakeFault(Operation::OutClose))
-        return fault;
-    Engine& engine = Engine::instance();
-    std::shared_ptr<OutPort> port;
-    {
-        std::lock_guard lock(engine.mutex());
-        port = find(hmo);
-        if (!port)
-            return MMSYSERR_INVALHANDLE;
-        if (port->inFlight > 0)
-            return MIDIERR_STILLPLAYING;
-        table().ports.erase(hmo);
-        table().openIndices.erase(port->index);
-        --engine.openPorts();
-    }
     // Messages already queued go out first; no callback for this port follows the return.
-    engine.delivery().runAndWait([&port] { port->connection.reset(); });
-    port->callback.notify(hmo, MOM_CLOSE, 0, 0);
-    return MMSYSERR_NOERROR;
+    return table().close(Operation::OutClose, hmo, MOM_CLOSE, [](const OutPort& port) {
+        return port.inFlight > 0 ? MIDIERR_STILLPLAYING : MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
@@ -180,7 +99,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
     Bytes bytes;
     {
         std::lock_guard lock(engine.mutex());
-        port = find(hmo);
+        port = table().find(hmo);
         if (!port)
             return MMSYSERR_INVALHANDLE;
         if (port->lost)
@@ -196,7 +115,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
         bytes.push_back(status);
         // With running status the message starts with its first data byte.
         DWORD data = first >= 0x80 ? dwMsg >> 8 : dwMsg;
-        for (std::size_t i = 1; i < messageLength(status); ++i, data >>= 8)
+        for (std::size_t i = 1; i < platform::ShortMessageLength(status); ++i, data >>= 8)
             bytes.push_back(static_cast<BYTE>(data & 0x7F));
     }
     // Sent before the call returns, in order with the long messages before it, so that a
@@ -207,54 +126,25 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
 }
 
 MMRESULT WINAPI midiOutPrepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
-    if (MMRESULT fault = TakeFault(Operation::OutPrepareHeader))
-        return fault;
-    if (!validHeaderArgs(pmh, cbmh))
-        return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(Engine::instance().mutex());
-    if (!find(hmo))
-        return MMSYSERR_INVALHANDLE;
-    if (pmh->lpData == nullptr || pmh->dwBufferLength == 0)
-        return MMSYSERR_INVALPARAM;
-    pmh->dwFlags |= MHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return table().prepare(Operation::OutPrepareHeader, hmo, pmh, cbmh);
 }
 
 MMRESULT WINAPI midiOutUnprepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
-    if (MMRESULT fault = TakeFault(Operation::OutUnprepareHeader))
-        return fault;
-    if (!validHeaderArgs(pmh, cbmh))
-        return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(Engine::instance().mutex());
-    if (!find(hmo))
-        return MMSYSERR_INVALHANDLE;
-    if (pmh->dwFlags & MHDR_INQUEUE)
-        return MIDIERR_STILLPLAYING;
-    pmh->dwFlags &= ~MHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return table().unprepare(Operation::OutUnprepareHeader, hmo, pmh, cbmh);
 }
 
 MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
-    if (MMRESULT fault = TakeFault(Operation::OutLongMsg))
-        return fault;
-    if (!validHeaderArgs(pmh, cbmh))
-        return MMSYSERR_INVALPARAM;
-    Engine& engine = Engine::instance();
     std::shared_ptr<OutPort> port;
-    {
-        std::lock_guard lock(engine.mutex());
-        port = find(hmo);
-        if (!port)
-            return MMSYSERR_INVALHANDLE;
-        if (!(pmh->dwFlags & MHDR_PREPARED))
-            return MIDIERR_UNPREPARED;
-        if (pmh->dwFlags & MHDR_INQUEUE)
-            return MIDIERR_STILLPLAYING;
-        if (port->lost)
-            return port->lost;
-        pmh->dwFlags = (pmh->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE;
-        ++port->inFlight;
-    }
+    if (MMRESULT refused = table().queue(Operation::OutLongMsg, hmo, pmh, cbmh,
+                                         [&port](const std::shared_ptr<OutPort>& open) {
+                                             if (open->lost)
+                                                 return open->lost;
+                                             ++open->inFlight;
+                                             port = open;
+                                             return MMSYSERR_NOERROR;
+                                         }))
+        return refused;
+    Engine& engine = Engine::instance();
     engine.delivery().post([&engine, port, pmh] {
         // The header belongs to the layer while it is queued; the program does not touch it.
         const MMRESULT sent = sendOn(

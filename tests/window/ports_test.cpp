@@ -6,13 +6,11 @@
 
 namespace {
 
-using virtual_midi::OutputKind;
-
 constexpr const char* kPath = "Software\\Korvalen\\RDN417_V28";
 
 const virtual_midi::OutputPort kKeyboard{"Keyboard"};
-const virtual_midi::OutputPort kConverter{virtual_midi::kConverterName, OutputKind::Converter};
-const virtual_midi::OutputPort kLoopback{virtual_midi::kLoopbackOutName, OutputKind::Loopback, 0};
+const virtual_midi::OutputPort& kConverter = virtual_midi::kConverterPort;
+const virtual_midi::OutputPort& kLoopback = virtual_midi::kLoopbackPort;
 
 using Ports = Window;
 

@@ -46,6 +46,10 @@ struct ConverterState {
 constexpr const char* kConverterName = "RDN417 Simulator";
 constexpr const char* kLoopbackOutName = "Virtual Loopback Out";
 constexpr const char* kLoopbackInName = "Virtual Loopback In";
+// The output ports that the backend starts with, and that Reset restores, with the input
+// port kLoopbackInName.
+inline const OutputPort kConverterPort{kConverterName, OutputKind::Converter};
+inline const OutputPort kLoopbackPort{kLoopbackOutName, OutputKind::Loopback, 0};
 
 // True when this process uses the virtual backend.
 bool Active();

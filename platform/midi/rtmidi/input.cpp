@@ -1,3 +1,4 @@
+#include "platform/short_message.h"
 #include "rtmidi_backend.h"
 
 namespace platform::midi {
@@ -36,10 +37,7 @@ class RtInput : public InputConnection {
             sink.sysex(Bytes(message->begin(), message->end()), std::nullopt);
             return;
         }
-        DWORD packed = 0;
-        for (std::size_t i = 0; i < message->size() && i < 3; ++i)
-            packed |= static_cast<DWORD>((*message)[i]) << (8 * i);
-        sink.shortMessage(packed, std::nullopt);
+        sink.shortMessage(platform::PackShortMessage(*message), std::nullopt);
     }
 
     std::shared_ptr<InputSink> sink_;

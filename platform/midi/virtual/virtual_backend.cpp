@@ -1,5 +1,7 @@
 #include "virtual_backend.h"
 
+#include "platform/short_message.h"
+
 #include <algorithm>
 
 namespace platform::midi {
@@ -38,8 +40,7 @@ VirtualBackend::VirtualBackend() {
 
 void VirtualBackend::reset() {
     replacePorts({}, {});
-    setPorts({{virtual_midi::kConverterName, virtual_midi::OutputKind::Converter},
-              {virtual_midi::kLoopbackOutName, virtual_midi::OutputKind::Loopback, 0}},
+    setPorts({virtual_midi::kConverterPort, virtual_midi::kLoopbackPort},
              {virtual_midi::kLoopbackInName});
 }
 
@@ -105,10 +106,7 @@ MMRESULT VirtualBackend::take(Output& output, std::span<const std::uint8_t> byte
     if (bytes[0] == 0xF0) {
         forwardTo->sysex(Bytes(bytes.begin(), bytes.end()), std::nullopt);
     } else {
-        DWORD packed = 0;
-        for (std::size_t i = 0; i < bytes.size() && i < 3; ++i)
-            packed |= static_cast<DWORD>(bytes[i]) << (8 * i);
-        forwardTo->shortMessage(packed, std::nullopt);
+        forwardTo->shortMessage(platform::PackShortMessage(bytes), std::nullopt);
     }
     return MMSYSERR_NOERROR;
 }
