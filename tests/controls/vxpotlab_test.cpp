@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -67,42 +68,174 @@ TEST_F(Pot, ANewPotAndItsDeclaredDefaults) {
     EXPECT_EQ(pot.Max(), 100);
 }
 
-TEST_F(Pot, TheChannelPotLosesOneOnAClickAndOnAMoveBackToThePressPoint) {
-    make(1, 16, 32, 5);
-    QTest::mouseClick(pot_.get(), Qt::LeftButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 4);
-    EXPECT_EQ(caption(), "4");
-    EXPECT_EQ(changes_, std::vector<int>{4});
+// A gesture on a pot made with these limits, with AlwayDetect on: what it reports, in order,
+// and its State at the end.
+struct Step {
+    enum Kind { Press, Release, Move, Click, DoubleClick } kind;
+    Qt::MouseButton button = Qt::NoButton;
+    QPoint at = kAt;
+    Qt::KeyboardModifiers modifiers = {};
+};
+struct Gesture {
+    const char* name;
+    int min, max, range, state;
+    std::vector<Step> steps;
+    std::vector<int> changes;
+    int final;
+    Tvxpotlab::tOrientation mouvement = Tvxpotlab::posVertical;
+};
 
-    pot_->setState(5);
-    changes_.clear();
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseMove(pot_.get(), up(5));
-    QTest::mouseMove(pot_.get(), kAt);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 4);
-    EXPECT_EQ(changes_, (std::vector<int>{7, 4, 4}));
+Step press(Qt::MouseButton button) {
+    return {Step::Press, button};
+}
+Step release(Qt::MouseButton button, QPoint at = kAt) {
+    return {Step::Release, button, at};
+}
+Step move(QPoint at) {
+    return {Step::Move, Qt::NoButton, at};
+}
+Step click(Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {}) {
+    return {Step::Click, button, kAt, modifiers};
 }
 
-TEST_F(Pot, TheNotePotFollowsThePointerAndStopsAtMax) {
-    make(0, 127, 150, 12);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseMove(pot_.get(), kAt);
-    EXPECT_EQ(pot_->State(), 11);
-    QTest::mouseMove(pot_.get(), up(1));
-    EXPECT_EQ(pot_->State(), 12);
-    QTest::mouseMove(pot_.get(), up(2));
-    EXPECT_EQ(pot_->State(), 13);
-    EXPECT_EQ(caption(), "13");
-    // Far outside the pot: the drag goes on.
-    QTest::mouseMove(pot_.get(), up(150));
-    EXPECT_EQ(pot_->State(), 127);
-    QTest::mouseMove(pot_.get(), kAt + QPoint(0, 500));
-    EXPECT_EQ(pot_->State(), 0);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, up(150));
-    EXPECT_EQ(pot_->State(), 127);
-    EXPECT_EQ(changes_, (std::vector<int>{11, 12, 13, 127, 0, 127}));
+const Qt::MouseButton L = Qt::LeftButton;
+const Qt::MouseButton R = Qt::RightButton;
+const QPoint kLeft20 = kAt - QPoint(20, 0);
+
+const Gesture kGestures[] = {
+    {"TheChannelPotLosesOneOnAClick", 1, 16, 32, 5, {click(L)}, {4}, 4},
+    {"AMoveBackToThePressPointLosesOne",
+     1,
+     16,
+     32,
+     5,
+     {press(L), move(up(5)), move(kAt), release(L)},
+     {7, 4, 4},
+     4},
+    // Far outside the pot the drag goes on, up to Max and down to Min.
+    {"TheNotePotFollowsThePointerAndStopsAtTheLimits",
+     0,
+     127,
+     150,
+     12,
+     {press(L), move(kAt), move(up(1)), move(up(2)), move(up(150)), move(kAt + QPoint(0, 500)),
+      release(L, up(150))},
+     {11, 12, 13, 127, 0, 127},
+     127},
+    {"ClicksStepByOneAndShiftClicksByATenthOfMax",
+     0,
+     127,
+     150,
+     50,
+     {click(R), click(L, Qt::ShiftModifier), click(R, Qt::ShiftModifier)},
+     {51, 39, 51},
+     51},
+    {"ATenthOfASmallMaxIsNothing",
+     0,
+     9,
+     15,
+     5,
+     {click(L, Qt::ShiftModifier), click(R, Qt::ShiftModifier)},
+     {5, 5},
+     5},
+    {"AClickAtMaxKeepsItAndStillReports", 1, 16, 32, 16, {click(R)}, {16}, 16},
+    {"AClickAtMinKeepsItAndStillReports", 1, 16, 32, 1, {click(L)}, {1}, 1},
+    {"HoldLeftAndClickRightThenReleaseLeftGivesMin",
+     1,
+     16,
+     32,
+     8,
+     {press(L), press(R), release(R), release(L)},
+     {9, 1},
+     1},
+    {"HoldRightAndClickLeftThenReleaseRightGivesMax",
+     1,
+     16,
+     32,
+     8,
+     {press(R), press(L), release(L), release(R)},
+     {7, 16},
+     16},
+    // What a window system delivers: press, release, double-click press, release.
+    {"ALeftDoubleClickLowersTwice",
+     0,
+     127,
+     150,
+     12,
+     {click(L), {Step::DoubleClick, L}, release(L)},
+     {11, 10},
+     10},
+    // After the middle button, moves with the left button held change nothing, and the
+    // release is a click.
+    {"TheMiddleButtonOnlyEndsADrag",
+     0,
+     127,
+     150,
+     12,
+     {press(L), click(Qt::MiddleButton), move(up(40)), release(L, up(40))},
+     {11},
+     11},
+    {"AZeroSpanDisablesDraggingButNotClicks",
+     5,
+     5,
+     32,
+     5,
+     {press(L), move(up(30)), release(L, up(30))},
+     {5},
+     5},
+    {"AZeroTravelDisablesDraggingButNotClicks",
+     0,
+     127,
+     0,
+     12,
+     {press(L), move(up(30)), release(L, up(30))},
+     {11},
+     11},
+    // Vertical travel means nothing then.
+    {"AHorizontalPotGrowsToTheLeft",
+     0,
+     127,
+     150,
+     12,
+     {press(L), move(kAt + QPoint(20, 0)), move(kLeft20), move(kLeft20 - QPoint(0, 100)),
+      release(L, kLeft20)},
+     {0, 28, 28, 28},
+     28,
+     Tvxpotlab::posHorizontal},
+};
+
+class PotGesture : public Pot, public ::testing::WithParamInterface<Gesture> {};
+
+TEST_P(PotGesture, ReportsEachValueAndEndsOnTheLast) {
+    const Gesture& gesture = GetParam();
+    make(gesture.min, gesture.max, gesture.range, gesture.state);
+    pot_->setMouvement(gesture.mouvement);
+    for (const Step& step : gesture.steps) {
+        switch (step.kind) {
+            case Step::Press:
+                QTest::mousePress(pot_.get(), step.button, step.modifiers, step.at);
+                break;
+            case Step::Release:
+                QTest::mouseRelease(pot_.get(), step.button, step.modifiers, step.at);
+                break;
+            case Step::Move:
+                QTest::mouseMove(pot_.get(), step.at);
+                break;
+            case Step::Click:
+                QTest::mouseClick(pot_.get(), step.button, step.modifiers, step.at);
+                break;
+            case Step::DoubleClick:
+                QTest::mouseDClick(pot_.get(), step.button, step.modifiers, step.at);
+                break;
+        }
+    }
+    EXPECT_EQ(changes_, gesture.changes);
+    EXPECT_EQ(pot_->State(), gesture.final);
+    EXPECT_EQ(caption(), QString::number(gesture.final));
 }
+
+INSTANTIATE_TEST_SUITE_P(Pot, PotGesture, ::testing::ValuesIn(kGestures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pot, WithoutAlwayDetectADragReportsOnlyAtTheRelease) {
     make(0, 127, 150, 12);
@@ -114,54 +247,6 @@ TEST_F(Pot, WithoutAlwayDetectADragReportsOnlyAtTheRelease) {
     EXPECT_EQ(caption(), QString::number(pot_->State()));
     QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, up(20));
     EXPECT_EQ(changes_, std::vector<int>{pot_->State()});
-}
-
-TEST_F(Pot, ClicksStepByOneAndShiftClicksByATenthOfMax) {
-    make(0, 127, 150, 50);
-    QTest::mouseClick(pot_.get(), Qt::RightButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 51);
-    QTest::mouseClick(pot_.get(), Qt::LeftButton, Qt::ShiftModifier, kAt);
-    EXPECT_EQ(pot_->State(), 39);
-    QTest::mouseClick(pot_.get(), Qt::RightButton, Qt::ShiftModifier, kAt);
-    EXPECT_EQ(pot_->State(), 51);
-    EXPECT_EQ(changes_, (std::vector<int>{51, 39, 51}));
-
-    make(0, 9, 15, 5);
-    QTest::mouseClick(pot_.get(), Qt::LeftButton, Qt::ShiftModifier, kAt);
-    QTest::mouseClick(pot_.get(), Qt::RightButton, Qt::ShiftModifier, kAt);
-    EXPECT_EQ(changes_, (std::vector<int>{5, 5}));
-}
-
-TEST_F(Pot, ClicksAtTheLimitsKeepTheValueAndStillReport) {
-    make(1, 16, 32, 16);
-    QTest::mouseClick(pot_.get(), Qt::RightButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 16);
-    pot_->setState(1);
-    QTest::mouseClick(pot_.get(), Qt::LeftButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 1);
-    EXPECT_EQ(changes_, (std::vector<int>{16, 1}));
-}
-
-TEST_F(Pot, HoldLeftAndClickRightThenReleaseLeftGivesMin) {
-    make(1, 16, 32, 8);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mousePress(pot_.get(), Qt::RightButton, {}, kAt);
-    QTest::mouseRelease(pot_.get(), Qt::RightButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 9);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 1);
-    EXPECT_EQ(changes_, (std::vector<int>{9, 1}));
-}
-
-TEST_F(Pot, HoldRightAndClickLeftThenReleaseRightGivesMax) {
-    make(1, 16, 32, 8);
-    QTest::mousePress(pot_.get(), Qt::RightButton, {}, kAt);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 7);
-    QTest::mouseRelease(pot_.get(), Qt::RightButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 16);
-    EXPECT_EQ(changes_, (std::vector<int>{7, 16}));
 }
 
 TEST_F(Pot, TheRightPathAppliesOnlyTheUpperLimit) {
@@ -200,61 +285,6 @@ TEST_F(Pot, TheStateSetterTestsBothLimitsOnTheValueGiven) {
         pot_->setState(given);
         EXPECT_EQ(pot_->State(), state) << given;
     }
-}
-
-TEST_F(Pot, AHorizontalPotGrowsToTheLeft) {
-    make(0, 127, 150, 12);
-    pot_->setMouvement(posHorizontal);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseMove(pot_.get(), kAt + QPoint(20, 0));
-    EXPECT_EQ(pot_->State(), 0);
-    QTest::mouseMove(pot_.get(), kAt - QPoint(20, 0));
-    EXPECT_EQ(pot_->State(), 28);
-    // Vertical travel means nothing now.
-    QTest::mouseMove(pot_.get(), kAt - QPoint(20, 100));
-    EXPECT_EQ(pot_->State(), 28);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, kAt - QPoint(20, 0));
-    EXPECT_EQ(pot_->State(), 28);
-}
-
-TEST_F(Pot, ALeftDoubleClickLowersTwice) {
-    make(0, 127, 150, 12);
-    // What a window system delivers: press, release, double-click press, release.
-    QTest::mouseClick(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseDClick(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, kAt);
-    EXPECT_EQ(pot_->State(), 10);
-    EXPECT_EQ(changes_, (std::vector<int>{11, 10}));
-}
-
-TEST_F(Pot, TheMiddleButtonOnlyEndsADrag) {
-    make(0, 127, 150, 12);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseClick(pot_.get(), Qt::MiddleButton, {}, kAt);
-    EXPECT_TRUE(changes_.empty());
-    // The drag has ended: moves with the left button held change nothing.
-    QTest::mouseMove(pot_.get(), up(40));
-    EXPECT_EQ(pot_->State(), 12);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, up(40));
-    EXPECT_EQ(pot_->State(), 11);  // a click, since the drag was over
-}
-
-TEST_F(Pot, AZeroSpanOrTravelDisablesDraggingButNotClicks) {
-    make(5, 5, 32, 5);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseMove(pot_.get(), up(30));
-    EXPECT_EQ(pot_->State(), 5);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, up(30));
-    EXPECT_EQ(pot_->State(), 5);
-    EXPECT_EQ(changes_, std::vector<int>{5});
-
-    make(0, 127, 0, 12);
-    QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
-    QTest::mouseMove(pot_.get(), up(30));
-    EXPECT_EQ(pot_->State(), 12);
-    QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, up(30));
-    EXPECT_EQ(pot_->State(), 11);
-    EXPECT_EQ(changes_, std::vector<int>{11});
 }
 
 TEST_F(Pot, ExtremeValuesWrapInsteadOfOverflowing) {

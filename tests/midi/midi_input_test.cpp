@@ -1,8 +1,7 @@
+#include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
-#include "platform/testing.h"
-#include "platform/virtual_midi.h"
-#include "pump.h"
+#include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +16,9 @@ namespace {
 using platform::midi::Operation;
 using virtual_midi::Bytes;
 
-class MidiInput : public ::testing::Test {
+class MidiInput : public VirtualMidiTest {
   protected:
-    void SetUp() override { virtual_midi::Reset(); }
-    void TearDown() override {
-        in_.reset();
-        virtual_midi::Flush();
-        platform::PumpMessages(0);
-        virtual_midi::Reset();
-        platform::testing::FailGlobalAllocAfter(-1);
-    }
+    void closePorts() override { in_.reset(); }
 
     TMidiInput& make() {
         in_ = std::make_unique<TMidiInput>(nullptr);
@@ -45,20 +37,8 @@ class MidiInput : public ::testing::Test {
         in_->Start();
     }
 
-    // Injects, waits for the callbacks and handles the notifications they posted.
-    void settle() {
-        virtual_midi::Flush();
-        while (platform::PumpMessages(0) > 0) {
-        }
-    }
-
-    void expectRaises(const std::function<void()>& action, const std::string& message) {
-        try {
-            action();
-            ADD_FAILURE() << "no exception, expected \"" << message << "\"";
-        } catch (const EMidiInputError& error) {
-            EXPECT_EQ(error.Message(), message);
-        }
+    static void expectRaises(const std::function<void()>& action, const std::string& message) {
+        ExpectRaises<EMidiInputError>(action, message);
     }
 
     std::unique_ptr<TMidiInput> in_;
@@ -140,7 +120,7 @@ TEST_F(MidiInput, ShortMessagesAreQueuedWithTimeStampsButSensingAndClockAreNot) 
     virtual_midi::InjectShort(0, 0xF8, 2);
     virtual_midi::InjectShort(0, 0x403C90, 3);
     virtual_midi::InjectShort(0, 0x00FA, 4);  // Start is kept
-    settle();
+    Settle();
     // Events that arrive before the window thread looks share one notice.
     EXPECT_EQ(notices_, 1);
     EXPECT_EQ(in.PendingEventCount(), 2);
@@ -160,14 +140,14 @@ TEST_F(MidiInput, SysexOnlyDropsShortMessagesFromTheNextMessageOn) {
     TMidiInput& in = make();
     openAndStart();
     virtual_midi::InjectShort(0, 0x403C90);
-    settle();
+    Settle();
     in.SetSysexOnly(true);
     virtual_midi::InjectShort(0, 0x403C80);
     virtual_midi::InjectSysex(0, {0xF0, 0x01, 0xF7});
-    settle();
+    Settle();
     in.SetSysexOnly(false);
     virtual_midi::InjectShort(0, 0x403D90);
-    settle();
+    Settle();
     std::vector<DWORD> messages;
     while (auto event = in.GetMidiEvent())
         messages.push_back(event->isSysex ? 0xF0 : event->message);
@@ -181,7 +161,7 @@ TEST_F(MidiInput, SysexAndFaultySysexArriveWithTheirBuffers) {
     openAndStart();
     virtual_midi::InjectSysex(0, {0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7}, 10);
     virtual_midi::InjectSysex(0, {0xF0, 0x70, 0x90}, 11);
-    settle();
+    Settle();
     EXPECT_EQ(in.PendingEventCount(), 2);
     auto good = in.GetMidiEvent();
     ASSERT_TRUE(good.has_value());
@@ -194,7 +174,7 @@ TEST_F(MidiInput, SysexAndFaultySysexArriveWithTheirBuffers) {
     EXPECT_EQ(faulty->sysex, (Bytes{0xF0, 0x70, 0x90}));
     // Both buffers went back to the port: two more messages fit, one of them split in two.
     virtual_midi::InjectSysex(0, {0xF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0xF7}, 12);
-    settle();
+    Settle();
     auto head = in.GetMidiEvent();
     auto tail = in.GetMidiEvent();
     ASSERT_TRUE(head && tail);
@@ -207,7 +187,7 @@ TEST_F(MidiInput, WithoutAReaderTheQueueStopsAtCapacityAndReportsOverflow) {
     openAndStart();
     for (int i = 0; i < 1025; ++i)
         virtual_midi::InjectShort(0, 0x90 | ((i & 0x7F) << 8));
-    settle();
+    Settle();
     EXPECT_EQ(in.PendingEventCount(), 1024);
     EXPECT_EQ(overflows_, 1);
     EXPECT_EQ(in.DroppedEventCount(), 1u);
@@ -233,7 +213,7 @@ TEST_F(MidiInput, NoBuffersAtAllWhenCountOrSizeIsZero) {
     EXPECT_EQ(in.State(), psOpen);
     virtual_midi::InjectSysex(0, {0xF0, 0x01, 0xF7});
     virtual_midi::InjectShort(0, 0x90);
-    settle();
+    Settle();
     EXPECT_EQ(in.PendingEventCount(), 1);  // the sysex found no buffer
     EXPECT_EQ(in.DroppedEventCount(), 1u);
     in.Close();
@@ -249,7 +229,7 @@ TEST_F(MidiInput, ACapacityTooLargeForABlockIsLimited) {
     openAndStart();
     for (int i = 0; i < MidiEventQueue::kMaxCapacity + 10; ++i)
         virtual_midi::InjectShort(0, 0x90);
-    settle();
+    Settle();
     EXPECT_EQ(in.PendingEventCount(), MidiEventQueue::kMaxCapacity);
     EXPECT_EQ(in.DroppedEventCount(), 10u);
     EXPECT_EQ(overflows_, 1);
@@ -261,7 +241,7 @@ TEST_F(MidiInput, AZeroCapacityOpensAndDropsEverything) {
     openAndStart();
     EXPECT_EQ(in.State(), psOpen);
     virtual_midi::InjectShort(0, 0x90);
-    settle();
+    Settle();
     EXPECT_EQ(notices_ + overflows_, 0);
 }
 
@@ -306,7 +286,7 @@ TEST_F(MidiInput, OpenOnAnOpenComponentChangesNothing) {
     in.Open();
     EXPECT_EQ(in.State(), psOpen);
     virtual_midi::InjectShort(0, 0x90);
-    settle();
+    Settle();
     EXPECT_EQ(in.PendingEventCount(), 1);
 }
 
@@ -338,7 +318,7 @@ TEST_F(MidiInput, OpenAfterACloseThatFailedFinishesThatCloseFirst) {
         in.Start();
         const Bytes sysex{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
         virtual_midi::InjectSysex(0, sysex);
-        settle();
+        Settle();
         auto event = in.GetMidiEvent();
         ASSERT_TRUE(event.has_value());
         EXPECT_EQ(event->sysex, sysex);
@@ -359,7 +339,7 @@ TEST_F(MidiInput, NoticesOfAnEarlierSessionFireNothing) {
     in.Start();
     const Bytes sysex{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
     virtual_midi::InjectSysex(0, sysex);
-    settle();
+    Settle();
     EXPECT_EQ(overflows_, 0);
     auto event = in.GetMidiEvent();
     ASSERT_TRUE(event.has_value());

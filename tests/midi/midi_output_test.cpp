@@ -1,8 +1,7 @@
+#include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
-#include "platform/testing.h"
-#include "platform/virtual_midi.h"
-#include "pump.h"
+#include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
 
@@ -20,30 +19,16 @@ using virtual_midi::Bytes;
 constexpr std::array<std::uint8_t, 7> kNoteRef127Channel16{0xF0, 0x70, 0x0F, 0x7E,
                                                            0x0F, 0x07, 0xF7};
 
-class MidiOutput : public ::testing::Test {
+class MidiOutput : public VirtualMidiTest {
   protected:
-    void SetUp() override { virtual_midi::Reset(); }
-    void TearDown() override {
-        virtual_midi::ReleaseCompletions();
-        virtual_midi::Flush();
-        platform::PumpMessages(0);
-        virtual_midi::Reset();
-        platform::testing::FailGlobalAllocAfter(-1);
-    }
-
     // Selects the simulator by name and opens it.
     void openSimulator() {
         out_.SetProductName(virtual_midi::kConverterName);
         ASSERT_TRUE(out_.Open());
     }
 
-    void expectRaises(const std::function<void()>& action, const std::string& message) {
-        try {
-            action();
-            ADD_FAILURE() << "no exception, expected \"" << message << "\"";
-        } catch (const EmidioutputError& error) {
-            EXPECT_EQ(error.Message(), message);
-        }
+    static void expectRaises(const std::function<void()>& action, const std::string& message) {
+        ExpectRaises<EmidioutputError>(action, message);
     }
 
     TMidiOutput out_{nullptr};

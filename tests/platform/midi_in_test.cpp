@@ -1,6 +1,6 @@
 #include "midi_recorder.h"
-#include "platform/virtual_midi.h"
 #include "platform/win32.h"
+#include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
 
@@ -16,22 +16,21 @@ namespace {
 using platform::midi::Operation;
 using virtual_midi::Bytes;
 
-class MidiIn : public ::testing::Test {
+class MidiIn : public VirtualMidiTest {
   protected:
     void SetUp() override {
-        virtual_midi::Reset();
+        VirtualMidiTest::SetUp();
         ASSERT_EQ(
             midiInOpen(&in_, 0, recorder_.function(), recorder_.instance(), CALLBACK_FUNCTION),
             MMSYSERR_NOERROR);
     }
-    void TearDown() override {
-        if (in_ != nullptr) {
-            midiInReset(in_);
-            for (auto& h : headers_)
-                midiInUnprepareHeader(in_, &h, sizeof h);
-            EXPECT_EQ(midiInClose(in_), MMSYSERR_NOERROR);
-        }
-        virtual_midi::Reset();
+    void closePorts() override {
+        if (in_ == nullptr)
+            return;
+        midiInReset(in_);
+        for (auto& h : headers_)
+            midiInUnprepareHeader(in_, &h, sizeof h);
+        EXPECT_EQ(midiInClose(in_), MMSYSERR_NOERROR);
     }
 
     // Prepares and adds `count` receive buffers of `size` bytes.

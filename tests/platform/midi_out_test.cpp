@@ -1,6 +1,6 @@
 #include "midi_recorder.h"
-#include "platform/virtual_midi.h"
 #include "platform/win32.h"
+#include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,11 @@ namespace {
 using platform::midi::Operation;
 using virtual_midi::Bytes;
 
-class MidiOut : public ::testing::Test {
+class MidiOut : public VirtualMidiTest {
   protected:
-    void SetUp() override { virtual_midi::Reset(); }
-    void TearDown() override {
-        virtual_midi::ReleaseCompletions();
-        virtual_midi::Flush();
+    void closePorts() override {
         for (HMIDIOUT handle : opened_)
             midiOutClose(handle);
-        virtual_midi::Reset();
     }
 
     HMIDIOUT open(UINT device, DWORD flags = CALLBACK_FUNCTION) {

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
+#ifndef _WIN32
+#include "pump.h"
+#endif
+
 #include <cstdlib>
 
 int main(int argc, char** argv) {
@@ -11,6 +15,9 @@ int main(int argc, char** argv) {
     setenv("RDN417_MIDI_BACKEND", "virtual", 1);
 #endif
     QApplication app(argc, argv);
+#ifndef _WIN32
+    SetSettleDispatch([] { QCoreApplication::processEvents(); });
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

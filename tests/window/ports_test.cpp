@@ -25,7 +25,7 @@ TEST_F(Ports, ThePortsChosenInOneRunAreFoundByNameAfterTheListChanged) {
     EXPECT_EQ(second.cmbOutput->currentIndex(), 2);
     EXPECT_EQ(second.cmbInput->currentText(), virtual_midi::kLoopbackInName);
     drag(second.potnote, {1});
-    settle();
+    Settle();
     EXPECT_EQ(virtual_midi::Received(2).size(), 2u);
     EXPECT_TRUE(virtual_midi::Received(0).empty());
 }
@@ -63,20 +63,20 @@ TEST_F(Ports, TheChosenPortUnpluggedAndPluggedBackIsOpenedAgain) {
     MessageBoxCatcher boxes;
     TForm1& form = create();
     virtual_midi::SetPorts({kLoopback}, {virtual_midi::kLoopbackInName});
-    settle();
+    Settle();
     EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
     EXPECT_EQ(form.cmbOutput->placeholderText(), "RDN417 Simulator (not connected)");
     drag(form.potnote, {1});
-    settle();
+    Settle();
     const QString gone =
         QString::fromStdString(ExceptionText(form.MidiOutput1->ErrorText(MIDIERR_NODEVICE)));
     EXPECT_EQ(boxes.texts(), std::vector<QString>(2, gone));
     virtual_midi::SetPorts({kLoopback, kConverter}, {virtual_midi::kLoopbackInName});
-    settle();
+    Settle();
     EXPECT_EQ(form.cmbOutput->currentIndex(), 1);
     EXPECT_EQ(form.cmbOutput->placeholderText(), "");
     drag(form.potnote, {1});
-    settle();
+    Settle();
     EXPECT_EQ(virtual_midi::Received(1).size(), 2u);
     EXPECT_EQ(boxes.boxes.size(), 2u);
 }

@@ -29,14 +29,14 @@ TEST_F(SendAll, SendsTheModeFlagsTheControllerAndNoteRefInThatOrder) {
     form.RadioTable->setChecked(true);  // sends the mode flags once
     const std::size_t before = received().size();
     QTest::mouseClick(form.ButtonSendAll, Qt::LeftButton);
-    settle();
+    Settle();
     EXPECT_EQ(
         receivedAfter(before),
         (std::vector<Bytes>{parameter(2, 124, 0x60), parameter(2, 125, 7), parameter(2, 126, 12)}));
     // With no controller chosen there is none to send; the shortcut does the same.
     form.ComboBox3->setCurrentIndex(0);
     QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-    settle();
+    Settle();
     EXPECT_EQ(receivedAfter(before + 3),
               (std::vector<Bytes>{parameter(2, 124, 0x60), parameter(2, 126, 12)}));
     // Like every parameter message, nothing without "Send Parameters Real Time ".
@@ -69,7 +69,7 @@ TEST_F(Learn, NoteRefTakesTheFirstNoteOnAndSendsIt) {
     ASSERT_TRUE(form.LearnNoteRef->isChecked());
     // Active Sensing, Timing Clock, a Note Off and a Note On of velocity 0 teach nothing.
     play({0xFE, 0xF8, 0x404080, 0x004090});
-    settle();
+    Settle();
     EXPECT_TRUE(form.LearnNoteRef->isChecked());
     play({0x643C90, 0x644090});
     EXPECT_EQ(received(), std::vector<Bytes>{parameter(0, 126, 60)});
@@ -83,7 +83,7 @@ TEST_F(Learn, TheChannelAndTheControllerComeFromTheirOwnMessages) {
     QTest::mouseClick(form.LearnChannel, Qt::LeftButton);
     QTest::mouseClick(form.LearnController, Qt::LeftButton);
     play({0x644593, 0x6407B5});
-    settle();
+    Settle();
     EXPECT_EQ(form.potcanal->State(), 4);
     EXPECT_EQ(form.ComboBox3->currentIndex(), 8);
     // Changing the channel sends nothing; the controller is sent as a user's pick would be.
@@ -102,7 +102,7 @@ TEST_F(Learn, EscapeOrASecondClickCancels) {
     QTest::mouseClick(form.LearnController, Qt::LeftButton);
     QTest::mouseClick(form.LearnController, Qt::LeftButton);
     play({0x6407B0, 0x643C90});
-    settle();
+    Settle();
     EXPECT_EQ(form.ComboBox3->currentIndex(), 0);
     EXPECT_EQ(form.potnote->State(), 12);
     EXPECT_TRUE(received().empty());
@@ -113,9 +113,9 @@ TEST_F(Learn, TheInputQueueStaysEmptyUnderAFlood) {
     for (int i = 0; i < 100'000; ++i) {
         virtual_midi::InjectShort(0, 0x000090 | static_cast<DWORD>(i % 128) << 8);
         if (i % 500 == 499)
-            settle();
+            Settle();
     }
-    settle();
+    Settle();
     EXPECT_EQ(form.MidiInput1->PendingEventCount(), 0);
     EXPECT_EQ(form.MidiInput1->DroppedEventCount(), 0u);
 }

@@ -1,10 +1,11 @@
 // A real main window on the offscreen platform, talking to the simulated converter.
 #pragma once
 
+#include "app/ParameterMessage.h"
 #include "app/Unit1.h"
 #include "message_box_catcher.h"
-#include "platform/virtual_midi.h"
 #include "temporary_config.h"
+#include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -14,49 +15,32 @@
 #include <string>
 #include <vector>
 
-// A parameter message as the converter receives it.
+// A parameter message as the converter receives it (the builder's own bytes are checked
+// where it is tested).
 inline virtual_midi::Bytes parameter(int channel, int code, int value) {
-    return {0xF0,
-            0x70,
-            static_cast<std::uint8_t>(channel),
-            static_cast<std::uint8_t>(code),
-            static_cast<std::uint8_t>(value & 0x0F),
-            static_cast<std::uint8_t>(value >> 4),
-            0xF7};
+    const ParameterMessageBytes message = ParameterMessage(channel, code, value);
+    return {message.begin(), message.end()};
 }
 
-class Window : public ::testing::Test {
+class Window : public VirtualMidiTest {
   protected:
     void SetUp() override {
         QApplication::setApplicationName(QStringLiteral("RDN417 Config"));
-        virtual_midi::Reset();
+        VirtualMidiTest::SetUp();
     }
-    void TearDown() override {
-        form_.reset();
-        virtual_midi::ReleaseCompletions();
-        settle();
-        virtual_midi::Reset();
-    }
+    void closePorts() override { form_.reset(); }
 
     TForm1& create() {
         form_ = std::make_unique<TForm1>();
         form_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-        settle();
+        Settle();
         return *form_;
-    }
-
-    // Lets every message reach the converter and every completion come back.
-    static void settle() {
-        for (int i = 0; i < 3; ++i) {
-            virtual_midi::Flush();
-            QCoreApplication::processEvents();
-        }
     }
 
     // Parameter messages and Control Changes the converter received, oldest first.
     static std::vector<virtual_midi::Bytes> received() {
-        settle();
+        Settle();
         return virtual_midi::Received(0);
     }
 

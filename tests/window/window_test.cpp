@@ -211,7 +211,7 @@ TEST_F(Window, APortThatRefusesToCloseKeepsTheWindowOpen) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(form.MidiOutput1->State(), psOpen);
     virtual_midi::ReleaseCompletions();
-    settle();
+    Settle();
     EXPECT_TRUE(form.close());
 }
 

@@ -1,25 +1,15 @@
 // The MIDI components on the real multimedia API with no MIDI device installed. The system's
 // own error texts differ between Windows and Wine, so they are compared with ErrorText, never
 // with words of their own; the components' own texts are compared exactly.
+#include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 namespace {
-
-template <typename Error>
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.Message();
-    }
-    return "(nothing raised)";
-}
 
 class NoDevices : public ::testing::Test {
   protected:
@@ -45,7 +35,7 @@ TEST_F(NoDevices, EveryErrorCodeHasASystemText) {
 
 TEST_F(NoDevices, TheOutputRefusesPortZeroAndSearchesTheMapperAlone) {
     TMidiOutput out(nullptr);
-    EXPECT_EQ(messageOf<EmidioutputError>([&] { out.SetDeviceID(0); }), "Invalid device ID");
+    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SetDeviceID(0); }), "Invalid device ID");
     // Only the mapper is queried; what it answers decides.
     MIDIOUTCAPSA caps{};
     const MMRESULT mapper = midiOutGetDevCapsA(MIDI_MAPPER, &caps, sizeof caps);
@@ -53,10 +43,10 @@ TEST_F(NoDevices, TheOutputRefusesPortZeroAndSearchesTheMapperAlone) {
         out.SetProductName(caps.szPname);
         EXPECT_EQ(out.DeviceID(), -1);
     } else {
-        EXPECT_EQ(messageOf<EmidioutputError>([&] { out.SetProductName("Synth"); }),
+        EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SetProductName("Synth"); }),
                   out.ErrorText(static_cast<std::uint16_t>(mapper)));
     }
-    EXPECT_EQ(messageOf<EmidioutputError>([&] { out.SetProductName(""); }).empty(), false);
+    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SetProductName(""); }).empty(), false);
 }
 
 TEST_F(NoDevices, ARefusedOpenIsQuietAndSendsReportTheSystemsText) {
@@ -65,13 +55,13 @@ TEST_F(NoDevices, ARefusedOpenIsQuietAndSendsReportTheSystemsText) {
     EXPECT_EQ(out.State(), psClosed);
     EXPECT_NE(out.LastResult(), 0);
     EXPECT_FALSE(out.Close());
-    EXPECT_EQ(messageOf<EmidioutputError>([&] { out.SendShortMessage(0xB0, 7, 100); }),
+    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SendShortMessage(0xB0, 7, 100); }),
               out.ErrorText(MMSYSERR_INVALHANDLE));
     const std::uint8_t message[] = {0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
-    EXPECT_EQ(messageOf<EmidioutputError>([&] { out.SendLongMessage(message, 7); }),
+    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SendLongMessage(message, 7); }),
               out.ErrorText(MMSYSERR_INVALHANDLE));
     EXPECT_EQ(out.PendingLongMessages(), 0u);
-    EXPECT_EQ(messageOf<EmidioutputError>([&] {
+    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] {
                   out.SendEvent(MidiEvent{0x90, 60, 1});
               }),
               "MIDI Output device not open");
@@ -80,8 +70,8 @@ TEST_F(NoDevices, ARefusedOpenIsQuietAndSendsReportTheSystemsText) {
 TEST_F(NoDevices, TheInputHasNoPortAndSaysSo) {
     TMidiInput in(nullptr);
     EXPECT_EQ(in.ProductName(), "");
-    EXPECT_EQ(messageOf<EMidiInputError>([&] { in.SetProductName(""); }), "Invalid device ID");
-    EXPECT_EQ(messageOf<EMidiInputError>([&] { in.SetProductName("Keys"); }),
+    EXPECT_EQ(RaisedMessage<EMidiInputError>([&] { in.SetProductName(""); }), "Invalid device ID");
+    EXPECT_EQ(RaisedMessage<EMidiInputError>([&] { in.SetProductName("Keys"); }),
               "MIDI Input Device Keys not installed ");
     in.Open();
     EXPECT_EQ(in.State(), psClosed);
