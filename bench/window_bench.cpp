@@ -4,6 +4,7 @@
 #include "app/Unit1.h"
 #include "latency.h"
 #include "platform/virtual_midi.h"
+#include "test_environment.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>
@@ -127,12 +128,7 @@ BENCHMARK(BM_RelistPorts)->Arg(1)->Arg(64)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("RDN417_MIDI_BACKEND", "virtual", 1);
-    // Settings from a folder of the benchmark's own: the user's stay untouched and unread.
-    char settings[] = "/tmp/rdn417-bench-XXXXXX";
-    if (mkdtemp(settings) != nullptr)
-        setenv("XDG_CONFIG_HOME", settings, 1);
+    UseTestEnvironment("virtual");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

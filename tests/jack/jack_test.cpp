@@ -10,6 +10,7 @@
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "pump.h"
+#include "test_environment.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -351,12 +352,7 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("RDN417_MIDI_BACKEND", "jack", 1);
-    // Settings of the test's own, not the user's.
-    char settings[] = "/tmp/rdn417-jack-XXXXXX";
-    if (mkdtemp(settings) != nullptr)
-        setenv("XDG_CONFIG_HOME", settings, 1);
+    UseTestEnvironment("jack");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     JackServer jack;

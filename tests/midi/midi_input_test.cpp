@@ -346,24 +346,6 @@ TEST_F(MidiInput, NoticesOfAnEarlierSessionFireNothing) {
     EXPECT_EQ(event->sysex, sysex);
 }
 
-TEST_F(MidiInput, WhatTheLoopbackOutputSendsIsReadBack) {
-    TMidiInput& in = make();
-    openAndStart();
-    TMidiOutput out(nullptr);
-    out.SetProductName(virtual_midi::kLoopbackOutName);
-    ASSERT_TRUE(out.Open());
-    const std::uint8_t message[] = {0xF0, 0x70, 0x02, 0x7E, 0x0C, 0x03, 0xF7};
-    out.SendLongMessage(message, sizeof message);
-    out.SendShortMessage(0xB2, 7, 99);
-    ASSERT_TRUE(PumpUntil([&] { return in.PendingEventCount() == 2; }));
-    auto sysex = in.GetMidiEvent();
-    auto cc = in.GetMidiEvent();
-    ASSERT_TRUE(sysex && cc);
-    EXPECT_EQ(sysex->sysex, Bytes(std::begin(message), std::end(message)));
-    EXPECT_EQ(cc->message, 0x6307B2u);
-    ASSERT_TRUE(PumpUntil([&] { return out.PendingLongMessages() == 0; }));
-}
-
 TEST(MidiInputStress, ABurstFromTheBackendThreadWhileTheGuiThreadReads) {
     virtual_midi::Reset();
     TMidiInput in(nullptr);
