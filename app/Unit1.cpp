@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include "CaptionSpacingStyle.h"
 #include "ControllerNames.h"
 #include "ExceptionDisplay.h"
 #include "NoteName.h"
@@ -8,11 +9,13 @@
 #include "Text.h"
 #include "platform/midi_system.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFont>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QShortcut>
 
 #include <exception>
@@ -82,6 +85,13 @@ TForm1::TForm1(QWidget* parent)
     // stands in, so that every caption fits its box as on Windows.
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     setupUi(this);
+    // A child made after the controls, so that it is destroyed after them.
+    auto* captionStyle = new CaptionSpacingStyle;
+    captionStyle->setParent(this);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button))
+            button->setStyle(captionStyle);
+    }
     setFixedSize(size());
     move(DefaultPosition);
     // The NoteRef panel is drawn in the system's window-text colour.

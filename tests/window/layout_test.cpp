@@ -110,6 +110,29 @@ TEST_F(Window, WithoutMsSansSerifTheFontIsOneOfCloseMetrics) {
     EXPECT_EQ(QFontInfo(form.RadioTable->font()).family(), "Liberation Sans");
 }
 
+// Every caption of the window fits its box with the font it gets; the test command runs
+// this at scale factors 1 and 2.
+TEST_F(Window, EveryCaptionFitsItsBox) {
+    TForm1& form = create();
+    int checked = 0;
+    for (QWidget* widget : form.findChildren<QWidget*>()) {
+        const bool button = qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget);
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (!button && !(label && !label->text().isEmpty() && !label->wordWrap() &&
+                         label->textFormat() != Qt::RichText))
+            continue;
+        // A button's hint is its indicator, the spacing and its text in the style's metrics.
+        const int needed = button ? widget->sizeHint().width()
+                                  : label->fontMetrics().horizontalAdvance(label->text()) +
+                                        2 * label->margin() + label->indent();
+        const int room = button ? widget->width() : label->contentsRect().width();
+        EXPECT_LE(needed, room) << widget->objectName().toStdString() << " \""
+                                << textOf(widget).toStdString() << "\"";
+        ++checked;
+    }
+    EXPECT_GE(checked, 15);
+}
+
 TEST_F(Window, ThePotsAreAquaOnBlackCentredAndSetAsTheFormSays) {
     TForm1& form = create();
     struct PotSettings {
