@@ -37,6 +37,20 @@ echo "== build and test"
 configure build/test -DRDN417_DESIGNER_PLUGIN=ON
 QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure --timeout 300
 
+echo "== the program alone, as on a machine without JACK's or Qt Test's development files"
+# pkg-config sees an RtMidi built without JACK and no JACK; Qt Test cannot be found.
+pc=$PWD/build/pkgconfig-without-jack
+mkdir -p "$pc"
+sed 's/^Requires.private:.*/Requires.private: alsa/' \
+    "$(pkg-config --variable=pcfiledir rtmidi)/rtmidi.pc" >"$pc/rtmidi.pc"
+cp "$(pkg-config --variable=pcfiledir alsa)/alsa.pc" "$pc/"
+PKG_CONFIG_LIBDIR=$pc configure build/program-only -DRDN417_TESTS=OFF -DRDN417_BENCHMARKS=OFF \
+    -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Test=ON
+if grep -qE '^(JACK_FOUND:INTERNAL=1|Qt6Test_DIR:PATH=/)' build/program-only/CMakeCache.txt; then
+    echo "the program-only build found JACK or Qt Test" >&2
+    exit 1
+fi
+
 echo "== install, validators, .deb"
 xvfb-run -a -s "-screen 0 1024x768x24" tests/install/installed_test.sh build/test
 
