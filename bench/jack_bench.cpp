@@ -1,6 +1,7 @@
 // Parameter messages through JACK to a receiving JACK client: the output component (header,
 // delivery thread, RtMidi) beside the same bytes sent with RtMidi directly, in the same run,
 // against a JACK server of the benchmark's own on the dummy driver.
+#include "app/ParameterMessage.h"
 #include "jack_peer.h"
 #include "jack_server.h"
 #include "latency.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr std::array<std::uint8_t, 7> kMessage{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x03, 0xF7};
+const ParameterMessageBytes kMessage = ParameterMessage(0, 126, 60);
 constexpr int kBurst = 100;
 constexpr const char* kPeer = "rdn417-bench-peer";
 

@@ -1,5 +1,6 @@
 // A 7-byte parameter message from SendLongMessage until its header is freed on the GUI thread,
 // beside the same bytes sent straight through midiOutLongMsg with no component in between.
+#include "app/ParameterMessage.h"
 #include "latency.h"
 #include "midi/MidiOut.h"
 #include "platform/win32.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr std::array<std::uint8_t, 7> kMessage{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x03, 0xF7};
+const ParameterMessageBytes kMessage = ParameterMessage(0, 126, 60);
 constexpr int kBurst = 1000;
 
 void pumpUntilFinished(const int& finished, int target) {

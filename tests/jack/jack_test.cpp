@@ -9,6 +9,7 @@
 #include "message_box_catcher.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "parameter_bytes.h"
 #include "pump.h"
 #include "test_environment.h"
 
@@ -119,8 +120,8 @@ TEST_F(Jack, TheOutputComponentReachesJackMidiDump) {
     ASSERT_TRUE(out.Open());
     int finished = 0;
     out.Onmidioutput = [&](TObject*) { ++finished; };
-    const Bytes noteRef{0xF0, 0x70, 0x0F, 0x7E, 0x0F, 0x07, 0xF7};
-    const Bytes flags{0xF0, 0x70, 0x0F, 0x7C, 0x00, 0x06, 0xF7};
+    const Bytes noteRef = Parameter(15, 126, 127);
+    const Bytes flags = Parameter(15, 124, 0x60);
     out.SendLongMessage(noteRef.data(), 7);
     out.SendLongMessage(flags.data(), 7);
     out.SendShortMessage(0xBF, 7, 100);
@@ -136,7 +137,7 @@ TEST_F(Jack, AJackClientsMessagesReachTheInputComponent) {
     TMidiInput in(nullptr);
     ASSERT_TRUE(OpenOnceListed(in, "rdn417-peer-in:out"));
     in.Start();
-    const Bytes sysex{0xF0, 0x70, 0x01, 0x7D, 0x0A, 0x04, 0xF7};
+    const Bytes sysex = Parameter(1, 125, 74);
     peer.send({0x90, 0x3C, 0x40});
     peer.send(sysex);
     peer.send({0xB1, 0x07, 0x64});
@@ -179,7 +180,7 @@ bool RaisesNoDevice(TMidiOutput& out, const std::function<void()>& action) {
     return false;
 }
 
-const Bytes kNoteRef0{0xF0, 0x70, 0x00, 0x7E, 0x00, 0x00, 0xF7};
+const Bytes kNoteRef0 = Parameter(0, 126, 0);
 
 TEST_F(Jack, APortThatGoesAwayWhileOpenFailsEverySendButStillCloses) {
     auto dump = std::make_unique<Dump>("rdn417-dump-gone");
@@ -287,7 +288,7 @@ TEST_F(Jack, TheWindowListsOpensAndSendsToJackMidiDump) {
     PickOutput(form, dump.port());
     DragNoteRef(form);
     ASSERT_TRUE(dump.waitFor(2));
-    EXPECT_EQ(dump.messages()[0], (Bytes{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7}));
+    EXPECT_EQ(dump.messages()[0], Parameter(0, 126, 12));
     EXPECT_TRUE(form.close());
     // Opening the missing input was refused each time, and said so.
     EXPECT_EQ(boxes.texts(), std::vector<QString>(2, "Invalid device ID."));
@@ -344,7 +345,7 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
     QTest::mouseClick(form.LearnNoteRef, Qt::LeftButton);
     keyboard.send({0x90, 0x40, 0x64});
     ASSERT_TRUE(dump.waitFor(1));
-    EXPECT_EQ(dump.messages()[0], (Bytes{0xF0, 0x70, 0x00, 0x7E, 0x00, 0x04, 0xF7}));
+    EXPECT_EQ(dump.messages()[0], Parameter(0, 126, 64));
     EXPECT_FALSE(form.LearnNoteRef->isChecked());
     EXPECT_TRUE(form.close());
 }

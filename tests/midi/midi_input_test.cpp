@@ -1,6 +1,7 @@
 #include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "parameter_bytes.h"
 #include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
@@ -159,7 +160,7 @@ TEST_F(MidiInput, SysexAndFaultySysexArriveWithTheirBuffers) {
     in.SetSysexBufferCount(2);
     in.SetSysexBufferSize(8);
     openAndStart();
-    virtual_midi::InjectSysex(0, {0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7}, 10);
+    virtual_midi::InjectSysex(0, Parameter(0, 126, 12), 10);
     virtual_midi::InjectSysex(0, {0xF0, 0x70, 0x90}, 11);
     Settle();
     EXPECT_EQ(in.PendingEventCount(), 2);
@@ -168,7 +169,7 @@ TEST_F(MidiInput, SysexAndFaultySysexArriveWithTheirBuffers) {
     EXPECT_TRUE(good->isSysex);
     EXPECT_EQ(good->message, 0u);
     EXPECT_EQ(good->timestamp, 10u);
-    EXPECT_EQ(good->sysex, (Bytes{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7}));
+    EXPECT_EQ(good->sysex, Parameter(0, 126, 12));
     auto faulty = in.GetMidiEvent();
     ASSERT_TRUE(faulty.has_value());
     EXPECT_EQ(faulty->sysex, (Bytes{0xF0, 0x70, 0x90}));
@@ -316,7 +317,7 @@ TEST_F(MidiInput, OpenAfterACloseThatFailedFinishesThatCloseFirst) {
         in.Open();
         ASSERT_EQ(in.State(), psOpen);
         in.Start();
-        const Bytes sysex{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
+        const Bytes sysex = Parameter(0, 126, 12);
         virtual_midi::InjectSysex(0, sysex);
         Settle();
         auto event = in.GetMidiEvent();
@@ -337,7 +338,7 @@ TEST_F(MidiInput, NoticesOfAnEarlierSessionFireNothing) {
     in.Close();
     in.Open();
     in.Start();
-    const Bytes sysex{0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
+    const Bytes sysex = Parameter(0, 126, 12);
     virtual_midi::InjectSysex(0, sysex);
     Settle();
     EXPECT_EQ(overflows_, 0);

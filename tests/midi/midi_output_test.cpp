@@ -1,6 +1,7 @@
 #include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "parameter_bytes.h"
 #include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,7 @@ namespace {
 using platform::midi::Operation;
 using virtual_midi::Bytes;
 
-constexpr std::array<std::uint8_t, 7> kNoteRef127Channel16{0xF0, 0x70, 0x0F, 0x7E,
-                                                           0x0F, 0x07, 0xF7};
+const ParameterMessageBytes kNoteRef127Channel16 = ParameterMessage(15, 126, 127);
 
 class MidiOutput : public VirtualMidiTest {
   protected:
@@ -118,12 +118,10 @@ TEST_F(MidiOutput, NothingChangesThePortWhileItIsOpen) {
 TEST_F(MidiOutput, SendsTheParameterMessageByteForByte) {
     openSimulator();
     out_.SendLongMessage(kNoteRef127Channel16.data(), 7);
-    const std::array<std::uint8_t, 7> flags{0xF0, 0x70, 0x0F, 0x7C, 0x00, 0x06, 0xF7};
-    out_.SendLongMessage(flags.data(), 7);
+    out_.SendLongMessage(ParameterMessage(15, 124, 0x60).data(), 7);
     virtual_midi::Flush();
     EXPECT_EQ(virtual_midi::Received(0),
-              (std::vector<Bytes>{Bytes(kNoteRef127Channel16.begin(), kNoteRef127Channel16.end()),
-                                  Bytes(flags.begin(), flags.end())}));
+              (std::vector<Bytes>{Parameter(15, 126, 127), Parameter(15, 124, 0x60)}));
     auto state = virtual_midi::Converter();
     EXPECT_EQ(state.channel, 15);
     EXPECT_EQ(state.noteRef, 127);

@@ -32,13 +32,13 @@ TEST_F(SendAll, SendsTheModeFlagsTheControllerAndNoteRefInThatOrder) {
     Settle();
     EXPECT_EQ(
         receivedAfter(before),
-        (std::vector<Bytes>{parameter(2, 124, 0x60), parameter(2, 125, 7), parameter(2, 126, 12)}));
+        (std::vector<Bytes>{Parameter(2, 124, 0x60), Parameter(2, 125, 7), Parameter(2, 126, 12)}));
     // With no controller chosen there is none to send; the shortcut does the same.
     form.ComboBox3->setCurrentIndex(0);
     QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     Settle();
     EXPECT_EQ(receivedAfter(before + 3),
-              (std::vector<Bytes>{parameter(2, 124, 0x60), parameter(2, 126, 12)}));
+              (std::vector<Bytes>{Parameter(2, 124, 0x60), Parameter(2, 126, 12)}));
     // Like every parameter message, nothing without "Send Parameters Real Time ".
     form.CheckBox38->setChecked(false);
     QTest::mouseClick(form.ButtonSendAll, Qt::LeftButton);
@@ -52,7 +52,7 @@ TEST_F(SendAll, OnRequestWhenTheOutputOpensAfterAPortChangeAndAfterARestart) {
     first.CheckSendAllOnOpen->setChecked(true);
     first.PageControl1->setCurrentIndex(1);
     emit first.cmbOutput->activated(0);
-    EXPECT_EQ(received(), (std::vector<Bytes>{parameter(0, 124, 0x40), parameter(0, 126, 12)}));
+    EXPECT_EQ(received(), (std::vector<Bytes>{Parameter(0, 124, 0x40), Parameter(0, 126, 12)}));
     ASSERT_TRUE(first.close());
     form_.reset();
     virtual_midi::Reset();
@@ -72,7 +72,7 @@ TEST_F(Learn, NoteRefTakesTheFirstNoteOnAndSendsIt) {
     Settle();
     EXPECT_TRUE(form.LearnNoteRef->isChecked());
     play({0x643C90, 0x644090});
-    EXPECT_EQ(received(), std::vector<Bytes>{parameter(0, 126, 60)});
+    EXPECT_EQ(received(), std::vector<Bytes>{Parameter(0, 126, 60)});
     EXPECT_EQ(form.potnote->State(), 60);
     EXPECT_EQ(form.potnote->text().toStdString(), NoteName(60, 0, true));
     EXPECT_FALSE(form.LearnNoteRef->isChecked());
@@ -87,7 +87,7 @@ TEST_F(Learn, TheChannelAndTheControllerComeFromTheirOwnMessages) {
     EXPECT_EQ(form.potcanal->State(), 4);
     EXPECT_EQ(form.ComboBox3->currentIndex(), 8);
     // Changing the channel sends nothing; the controller is sent as a user's pick would be.
-    EXPECT_EQ(received(), std::vector<Bytes>{parameter(3, 125, 7)});
+    EXPECT_EQ(received(), std::vector<Bytes>{Parameter(3, 125, 7)});
     EXPECT_FALSE(form.LearnChannel->isChecked());
     EXPECT_FALSE(form.LearnController->isChecked());
 }

@@ -1,9 +1,9 @@
 // A real main window on the offscreen platform, talking to the simulated converter.
 #pragma once
 
-#include "app/ParameterMessage.h"
 #include "app/Unit1.h"
 #include "message_box_catcher.h"
+#include "parameter_bytes.h"
 #include "temporary_config.h"
 #include "virtual_midi_test.h"
 
@@ -14,13 +14,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// A parameter message as the converter receives it (the builder's own bytes are checked
-// where it is tested).
-inline virtual_midi::Bytes parameter(int channel, int code, int value) {
-    const ParameterMessageBytes message = ParameterMessage(channel, code, value);
-    return {message.begin(), message.end()};
-}
 
 class Window : public VirtualMidiTest {
   protected:

@@ -34,8 +34,8 @@ TEST_F(Window, DraggingTheNotePotSendsOneMessagePerMoveAndOneOnRelease) {
     TForm1& form = create();
     // At 12 on a 150-pixel travel, 57 pixels up is note 60.
     drag(form.potnote, {1, 2, 57});
-    EXPECT_EQ(received(), (std::vector<Bytes>{parameter(0, 126, 12), parameter(0, 126, 13),
-                                              parameter(0, 126, 60), parameter(0, 126, 60)}));
+    EXPECT_EQ(received(), (std::vector<Bytes>{Parameter(0, 126, 12), Parameter(0, 126, 13),
+                                              Parameter(0, 126, 60), Parameter(0, 126, 60)}));
     EXPECT_EQ(form.potnote->text(), "C 3");
     EXPECT_EQ(virtual_midi::Converter().noteRef, 60);
     // Every header came back and was released.
@@ -47,9 +47,9 @@ TEST_F(Window, SelectingTheOtherRadioOfAPairSendsTheModeFlagsOnce) {
     QTest::mouseClick(form.RadioOct, Qt::LeftButton);  // already selected
     EXPECT_TRUE(received().empty());
     QTest::mouseClick(form.RadioTable, Qt::LeftButton);
-    EXPECT_EQ(received(), std::vector<Bytes>{parameter(0, 124, 0x60)});
+    EXPECT_EQ(received(), std::vector<Bytes>{Parameter(0, 124, 0x60)});
     QTest::mouseClick(form.RadioVelo, Qt::LeftButton);
-    EXPECT_EQ(received().back(), parameter(0, 124, 0x20));
+    EXPECT_EQ(received().back(), Parameter(0, 124, 0x20));
     EXPECT_EQ(received().size(), 2u);
     EXPECT_TRUE(virtual_midi::Converter().pitchTable());
     EXPECT_FALSE(virtual_midi::Converter().auxFromController());
@@ -60,7 +60,7 @@ TEST_F(Window, PickingAControllerSendsItsNumberAndNoneSendsNothing) {
     form.ComboBox3->setFocus();
     QTest::keyClick(form.ComboBox3, Qt::Key_Down);  // item 1: controller 0
     QTest::keyClick(form.ComboBox3, Qt::Key_Down);  // item 2: controller 1
-    EXPECT_EQ(received(), (std::vector<Bytes>{parameter(0, 125, 0), parameter(0, 125, 1)}));
+    EXPECT_EQ(received(), (std::vector<Bytes>{Parameter(0, 125, 0), Parameter(0, 125, 1)}));
 
     // Through the drop-down list, as a mouse user picks item 75 (controller 74).
     form.ComboBox3->showPopup();
@@ -69,7 +69,7 @@ TEST_F(Window, PickingAControllerSendsItsNumberAndNoneSendsNothing) {
     list->scrollTo(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
     EXPECT_EQ(form.ComboBox3->currentIndex(), 75);
-    EXPECT_EQ(received().back(), parameter(0, 125, 74));
+    EXPECT_EQ(received().back(), Parameter(0, 125, 74));
     EXPECT_EQ(virtual_midi::Converter().auxController, 74);
 
     QTest::keyClick(form.ComboBox3, Qt::Key_Home);  // item 0: none

@@ -1,6 +1,7 @@
 // The MIDI components on the real multimedia API with no MIDI device installed. The system's
 // own error texts differ between Windows and Wine, so they are compared with ErrorText, never
 // with words of their own; the components' own texts are compared exactly.
+#include "app/ParameterMessage.h"
 #include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
@@ -57,8 +58,8 @@ TEST_F(NoDevices, ARefusedOpenIsQuietAndSendsReportTheSystemsText) {
     EXPECT_FALSE(out.Close());
     EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SendShortMessage(0xB0, 7, 100); }),
               out.ErrorText(MMSYSERR_INVALHANDLE));
-    const std::uint8_t message[] = {0xF0, 0x70, 0x00, 0x7E, 0x0C, 0x00, 0xF7};
-    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SendLongMessage(message, 7); }),
+    const ParameterMessageBytes message = ParameterMessage(0, 126, 12);
+    EXPECT_EQ(RaisedMessage<EmidioutputError>([&] { out.SendLongMessage(message.data(), 7); }),
               out.ErrorText(MMSYSERR_INVALHANDLE));
     EXPECT_EQ(out.PendingLongMessages(), 0u);
     EXPECT_EQ(RaisedMessage<EmidioutputError>([&] {
