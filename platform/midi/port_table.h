@@ -120,56 +120,54 @@ class PortTable {
     }
 
     MMRESULT prepare(Operation operation, Handle handle, LPMIDIHDR header, UINT size) const {
-        if (MMRESULT fault = TakeFault(operation))
-            return fault;
-        if (!ValidHeaderArgs(header, size))
-            return MMSYSERR_INVALPARAM;
-        std::lock_guard lock(Engine::instance().mutex());
-        if (!find(handle))
-            return MMSYSERR_INVALHANDLE;
-        if (header->lpData == nullptr || header->dwBufferLength == 0)
-            return MMSYSERR_INVALPARAM;
-        header->dwFlags |= MHDR_PREPARED;
-        return MMSYSERR_NOERROR;
+        return withHeader(operation, handle, header, size, [header](const std::shared_ptr<Port>&) {
+            if (header->lpData == nullptr || header->dwBufferLength == 0)
+                return MMSYSERR_INVALPARAM;
+            header->dwFlags |= MHDR_PREPARED;
+            return MMSYSERR_NOERROR;
+        });
     }
 
     MMRESULT unprepare(Operation operation, Handle handle, LPMIDIHDR header, UINT size) const {
-        if (MMRESULT fault = TakeFault(operation))
-            return fault;
-        if (!ValidHeaderArgs(header, size))
-            return MMSYSERR_INVALPARAM;
-        std::lock_guard lock(Engine::instance().mutex());
-        if (!find(handle))
-            return MMSYSERR_INVALHANDLE;
-        if (header->dwFlags & MHDR_INQUEUE)
-            return MIDIERR_STILLPLAYING;
-        header->dwFlags &= ~MHDR_PREPARED;
-        return MMSYSERR_NOERROR;
+        return withHeader(operation, handle, header, size, [header](const std::shared_ptr<Port>&) {
+            if (header->dwFlags & MHDR_INQUEUE)
+                return MIDIERR_STILLPLAYING;
+            header->dwFlags &= ~MHDR_PREPARED;
+            return MMSYSERR_NOERROR;
+        });
     }
 
     // Hands a prepared header to the port to be sent or filled: once `accept` (called with
     // the lock held) takes it, the header is marked queued and belongs to this layer.
     template <typename Accept>
-    MMRESULT queue(Operation operation, Handle handle, LPMIDIHDR header, UINT size, Accept accept) {
+    MMRESULT queue(Operation operation, Handle handle, LPMIDIHDR header, UINT size,
+                   Accept accept) const {
+        return withHeader(operation, handle, header, size, [&](const std::shared_ptr<Port>& port) {
+            if (!(header->dwFlags & MHDR_PREPARED))
+                return MIDIERR_UNPREPARED;
+            if (header->dwFlags & MHDR_INQUEUE)
+                return MIDIERR_STILLPLAYING;
+            if (MMRESULT refused = accept(port))
+                return refused;
+            header->dwFlags = (header->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE;
+            return MMSYSERR_NOERROR;
+        });
+    }
+
+  private:
+    // The checks every header call makes first; then `step`, with the lock held.
+    template <typename Step>
+    MMRESULT withHeader(Operation operation, Handle handle, LPMIDIHDR header, UINT size,
+                        Step step) const {
         if (MMRESULT fault = TakeFault(operation))
             return fault;
         if (!ValidHeaderArgs(header, size))
             return MMSYSERR_INVALPARAM;
         std::lock_guard lock(Engine::instance().mutex());
         const std::shared_ptr<Port> port = find(handle);
-        if (!port)
-            return MMSYSERR_INVALHANDLE;
-        if (!(header->dwFlags & MHDR_PREPARED))
-            return MIDIERR_UNPREPARED;
-        if (header->dwFlags & MHDR_INQUEUE)
-            return MIDIERR_STILLPLAYING;
-        if (MMRESULT refused = accept(port))
-            return refused;
-        header->dwFlags = (header->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE;
-        return MMSYSERR_NOERROR;
+        return port ? step(port) : MMSYSERR_INVALHANDLE;
     }
 
-  private:
     std::unordered_map<Handle, std::shared_ptr<Port>> ports_;
     std::set<unsigned> openIndices_;
 };
