@@ -27,10 +27,6 @@ struct PortRecord {
     std::unique_ptr<Connection> connection;
 };
 
-inline bool ValidHeaderArgs(LPMIDIHDR header, UINT size) {
-    return header != nullptr && size >= sizeof(MIDIHDR);
-}
-
 template <typename Handle, typename Port>
 class PortTable {
   public:
@@ -161,7 +157,7 @@ class PortTable {
                         Step step) const {
         if (MMRESULT fault = TakeFault(operation))
             return fault;
-        if (!ValidHeaderArgs(header, size))
+        if (header == nullptr || size < sizeof(MIDIHDR))
             return MMSYSERR_INVALPARAM;
         std::lock_guard lock(Engine::instance().mutex());
         const std::shared_ptr<Port> port = find(handle);
