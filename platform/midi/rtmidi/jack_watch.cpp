@@ -2,7 +2,19 @@
 
 #include <jack/jack.h>
 
+#include <chrono>
+
 namespace platform::midi {
+namespace {
+
+// After the server went away the threads of its clients may still be handling its last notices
+// under a lock that libjack shares between clients. The next client opened makes libjack clean
+// up the dead ones, stopping those threads wherever they are, and a lock they held then stays
+// taken for good: every later open or close in the process hangs. So no client is opened until
+// the dead ones have long finished.
+constexpr auto kQuietAfterServer = std::chrono::seconds(2);
+
+}  // namespace
 
 bool JackWatch::Available() {
     return true;
@@ -15,6 +27,8 @@ JackWatch::~JackWatch() {
 bool JackWatch::connect() {
     if (client_ != nullptr)
         return !down_.load(std::memory_order_acquire);
+    if (std::chrono::steady_clock::now() < quietUntil_)
+        return false;
     down_.store(false, std::memory_order_relaxed);
     client_ = jack_client_open("RDN417 Config watch", JackNoStartServer, nullptr);
     if (client_ == nullptr)
@@ -57,16 +71,19 @@ bool JackWatch::serverWentAway() {
     if (client_ == nullptr || !down_.load(std::memory_order_acquire))
         return false;
     close();
+    quietUntil_ = std::chrono::steady_clock::now() + kQuietAfterServer;
     return true;
 }
 
 void JackWatch::close() {
     if (client_ == nullptr)
         return;
-    // A client whose server has gone cannot be deactivated, only closed.
-    if (!down_.load(std::memory_order_acquire))
+    // A client whose server has gone is given up, never closed: closing stops its threads
+    // wherever they are, as the cleanup above does (see rtmidi_backend.h).
+    if (!down_.load(std::memory_order_acquire)) {
         jack_deactivate(client_);
-    jack_client_close(client_);
+        jack_client_close(client_);
+    }
     client_ = nullptr;
 }
 

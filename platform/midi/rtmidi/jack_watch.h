@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,10 +25,10 @@ class JackWatch {
     JackWatch(const JackWatch&) = delete;
     JackWatch& operator=(const JackWatch&) = delete;
 
-    // Connects when not connected (the server may have started since). True while connected
-    // to a server that has not gone away.
+    // Connects when not connected (the server may have started since), but not within two
+    // seconds after a server went away. True while connected to a server that has not gone away.
     bool connect();
-    // True once, after the connected server went away; the watch is then closed.
+    // True once, after the connected server went away; the watch then lets go of its client.
     bool serverWentAway();
     bool connected() const { return client_ != nullptr; }
     // The server's MIDI ports that take input (`inputs`) or give output, in the order RtMidi
@@ -44,6 +45,8 @@ class JackWatch {
     std::function<void()> changed_;
     jack_client_t* client_ = nullptr;
     std::atomic<bool> down_{false};
+    // No new client before then: those of a server that went away may still be busy.
+    std::chrono::steady_clock::time_point quietUntil_;
 };
 
 }  // namespace platform::midi

@@ -81,19 +81,19 @@ void RtMidiBackend::followServer() {
         return;
     if (jack_.serverWentAway()) {
         std::fprintf(stderr, "rdn417: the JACK server has gone away\n");
-        closeAllClients();
+        giveUpAllClients();
     }
     jack_.connect();
 }
 
-void RtMidiBackend::closeAllClients() {
-    outputProbe_.reset();
-    inputProbe_.reset();
+void RtMidiBackend::giveUpAllClients() {
+    static_cast<void>(outputProbe_.release());
+    static_cast<void>(inputProbe_.release());
     for (auto& weak : clients_) {
         if (auto live = weak.lock()) {
             std::lock_guard lock(live->mutex);
             live->present.store(false, std::memory_order_relaxed);
-            live->close();
+            live->giveUp();
         }
     }
     clients_.clear();

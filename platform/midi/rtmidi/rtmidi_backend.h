@@ -6,8 +6,12 @@
 // watcher thread lists the ports a few times a second (at once when JACK says ports changed)
 // and marks each open output present or gone; while port changes are watched it also says
 // when the lists differ from what it saw before. When the JACK server goes away every JACK client
-// of the process is closed before a new one is opened, since libjack frees the state of dead
-// clients when the next one connects and closing them afterwards crashes.
+// of the process is given up before a new one is opened, and none of them is ever closed:
+// closing one cancels its notification thread, which may still be handling the server's last
+// notices under a lock that libjack shares between all clients, and that lock then stays taken
+// for good (the next open or close anywhere in the process hangs); libjack also frees the
+// state of dead clients when the next one connects, and closing them afterwards crashes. What a
+// given-up client holds (a few kilobytes) is left to the process.
 #pragma once
 
 #include "../backend.h"
@@ -39,7 +43,7 @@ struct RtMidiErrors {
     MMRESULT take();
 };
 
-// The RtMidi client of one open port. The backend closes it when the host's server goes away;
+// The RtMidi client of one open port. The backend gives it up when the JACK server goes away;
 // the connection that uses it then finds it gone.
 struct LiveClient {
     std::string name;  // the port's name as the program sees it
@@ -53,9 +57,10 @@ struct LiveClient {
     RtMidiErrors errors;
 
     bool isOpen() const { return out || in; }
-    void close() {
-        out.reset();
-        in.reset();
+    // Forgets the client without closing it (see above).
+    void giveUp() {
+        static_cast<void>(out.release());
+        static_cast<void>(in.release());
     }
 
     // Makes the client, lets `setup` prepare it and opens RtMidi's port `rtIndex`.
@@ -101,7 +106,7 @@ class RtMidiBackend : public Backend {
     };
 
     // Runs `open` for the port at `index` of the current list, then keeps the client so
-    // that it is closed with the server. Takes the lock: no client is made while the server
+    // that it is given up with the server. Takes the lock: no client is made while the server
     // is being followed.
     MMRESULT openPort(unsigned index, bool output,
                       const std::function<MMRESULT(LiveClient&, unsigned rtIndex)>& open,
@@ -112,8 +117,8 @@ class RtMidiBackend : public Backend {
     std::vector<Port> list(std::unique_ptr<Probe>& probe);
     // With mutex_ held: notices a JACK server that went away or came back.
     void followServer();
-    // With mutex_ held: closes the probes and every open port's client.
-    void closeAllClients();
+    // With mutex_ held: gives up the probes and every open port's client.
+    void giveUpAllClients();
     // With mutex_ held: marks each open output present or gone by the list just read.
     void markPresence(const std::vector<Port>& outputs);
 
