@@ -89,13 +89,13 @@ configure build/windows -DRDN417_GUI=ON -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-posix.cmake"
 # Every program's exit code counts: a missing DLL makes Wine fail without a word. The controls'
 # tests and the program need a display: Qt has no offscreen platform on Windows.
-if ! xvfb-run -a -s "-screen 0 1024x768x24" bash -c \
-    'ctest --test-dir build/windows --timeout 300 -V >build/windows/ctest.log 2>&1 &&
-     tests/windows/program_test.sh build/windows/app/rdn417-config.exe'; then
+display=(xvfb-run -a -s "-screen 0 1024x768x24")
+if ! "${display[@]}" ctest --test-dir build/windows --timeout 300 -V >build/windows/ctest.log 2>&1; then
     cat build/windows/ctest.log
     exit 1
 fi
 grep -E '(tests? from .* ran|PASSED|tests passed)' build/windows/ctest.log
+"${display[@]}" tests/windows/program_test.sh build/windows/app/rdn417-config.exe
 cmake --build build/windows --target package >/dev/null
 ls build/windows/rdn417-config-*-windows-x64.zip
 

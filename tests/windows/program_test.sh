@@ -7,36 +7,52 @@ set -Eeuo pipefail
 exe=$1
 trap 'echo "program_test: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 key='HKCU\Software\Korvalen\RDN417_V28'
+# Says what went wrong and which windows were on the display then.
 fail() {
     echo "program_test: $*" >&2
+    local id
+    for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        echo "program_test: on screen: $id \"$(xdotool getwindowname "$id" 2>/dev/null)\"" >&2
+    done
     import -window root "${exe%.exe}-failure.png" 2>/dev/null || true
     exit 1
 }
 
-# The id of the first window named exactly `name`, within `seconds`.
+# The windows on show named exactly `name`. Qt names a window without a title after the
+# program, so tooltips and popups (override-redirect windows, which no box is) are left out.
+shown() {
+    local id
+    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+        xwininfo -id "$id" 2>/dev/null | grep -q "Override Redirect State: no" && echo "$id"
+    done
+    return 0
+}
+
+# The id of the first window on show named exactly `name`, within `seconds`.
 window() {
-    local name=$1 seconds=$2 id
+    local name=$1 seconds=$2 id i
     for ((i = 0; i < seconds * 4; ++i)); do
-        id=$(xdotool search --name "^$name\$" 2>/dev/null | head -n 1) && [[ -n $id ]] && {
-            echo "$id"
-            return 0
-        }
+        id=$(shown "$name" | head -n 1)
+        [[ -n $id ]] && echo "$id" && return 0
         sleep 0.25
     done
     return 1
 }
 
 # Presses OK on every error box the program shows (titled with the program's name) and says
-# how many there were. A box counts once however often it must be pressed: on a busy machine
-# Wine can take a while to take it down, or miss the first press.
+# how many there were. The first `expected` boxes get up to a minute each, since a busy machine
+# can be slow to show them; after those, one more is looked for during 5 s. A box counts once
+# however often it must be pressed: Wine can take a while to take it down, or miss a press.
+# The pointer is then put in a corner that no window covers, so that no tooltip comes up.
 dismissBoxes() {
-    local seen=() box i
-    while box=$(window "RDN417 Config" 5); do
+    local expected=$1 seen=() box i
+    while box=$(window "RDN417 Config" $((${#seen[@]} < expected ? 60 : 5))); do
         [[ " ${seen[*]} " == *" $box "* ]] || seen+=("$box")
         # The box may be gone already (then nothing is pressed).
         xdotool mousemove --window "$box" 10 10 click 1 key Return 2>/dev/null || true
+        xdotool mousemove 1023 767
         for ((i = 0; i < 40; ++i)); do
-            xdotool search --name '^RDN417 Config$' 2>/dev/null | grep -qx "$box" || break
+            shown "RDN417 Config" | grep -qx "$box" || break
             sleep 0.25
         done
     done
@@ -49,14 +65,14 @@ start() {
     window "RDN417 Config" 60 >/dev/null || fail "no window within a minute"
     # No MIDI device: opening the input, then the output, is refused, and each is shown.
     local shown
-    shown=$(dismissBoxes)
+    shown=$(dismissBoxes 2)
     [[ $shown -eq 2 ]] || fail "$shown error boxes at start, expected 2"
-    main=$(window "RDN417 Config v2.8" 10) || fail "no window titled \"RDN417 Config v2.8\""
+    main=$(window "RDN417 Config v2.8" 30) || fail "no window titled \"RDN417 Config v2.8\""
 }
 
 close() {
     xdotool mousemove --window "$main" 200 10 click 1 key alt+F4 || fail "cannot reach the window"
-    for ((i = 0; i < 40; ++i)); do
+    for ((i = 0; i < 120; ++i)); do
         kill -0 "$program" 2>/dev/null || return 0
         sleep 0.25
     done
@@ -75,7 +91,7 @@ grep -q "Width: 336" <<<"$geometry" && grep -q "Height: 202" <<<"$geometry" ||
 # A NoteRef change with no output port: the output's error is shown.
 xdotool mousemove --window "$main" 80 82 mousedown 1 sleep 0.3 mousemove --window "$main" 80 81 \
     sleep 0.3 mouseup 1 || fail "cannot drag on the NoteRef pot"
-[[ $(dismissBoxes) -ge 1 ]] || fail "a NoteRef change on a closed output showed no error"
+[[ $(dismissBoxes 1) -ge 1 ]] || fail "a NoteRef change on a closed output showed no error"
 close
 for name in PX PY CAN NREF CREF VOCT VELO midiIN midiOUT; do
     [[ $(stored "$name") == REG_DWORD* ]] || fail "\"$name\" was not written as REG_DWORD"
