@@ -171,15 +171,9 @@ TEST(Registry, ADamagedHiveIsKeptAsideAndTreatedAsEmpty) {
     config.write("this is not a registry file\n");
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    std::vector<std::filesystem::path> aside;
-    for (const auto& entry : std::filesystem::directory_iterator(config.folder()))
-        if (entry.path().filename().string().find(".damaged-") != std::string::npos)
-            aside.push_back(entry.path());
+    const auto aside = config.keptAside();
     ASSERT_EQ(aside.size(), 1u);
-    std::ifstream kept(aside[0]);
-    std::string first;
-    std::getline(kept, first);
-    EXPECT_EQ(first, "this is not a registry file");
+    EXPECT_EQ(TemporaryConfig::read(aside[0]), "this is not a registry file\n");
     EXPECT_FALSE(std::filesystem::exists(config.hive()));
     key = create();
     setDword(key, "CAN", 1);
@@ -285,14 +279,6 @@ std::optional<LSTATUS> returns(Call call, const std::function<void()>& unblock) 
     return std::nullopt;
 }
 
-std::vector<std::filesystem::path> keptAside(const TemporaryConfig& config) {
-    std::vector<std::filesystem::path> aside;
-    for (const auto& entry : std::filesystem::directory_iterator(config.folder()))
-        if (entry.path().filename().string().find(".damaged-") != std::string::npos)
-            aside.push_back(entry.path());
-    return aside;
-}
-
 TEST(Registry, OnlyARegularFileOfSaneSizeIsReadAndNothingBlocks) {
     TemporaryConfig config;
     std::filesystem::create_directories(config.folder());
@@ -308,7 +294,7 @@ TEST(Registry, OnlyARegularFileOfSaneSizeIsReadAndNothingBlocks) {
     const std::string large = std::string(kSettings) + std::string(17 << 20, ';') + "\n";
     config.write(large);
     EXPECT_EQ(openAndRead(), ERROR_FILE_NOT_FOUND);
-    const auto aside = keptAside(config);
+    const auto aside = config.keptAside();
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(std::filesystem::file_size(aside[0]), large.size());
 }
@@ -356,8 +342,7 @@ TEST(Registry, TheTemporaryFileIsNeverOneThatSomebodyPlanted) {
     HKEY key = create();
     setDword(key, "CAN", 3);
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    std::ifstream kept(victim);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+    EXPECT_EQ(TemporaryConfig::read(victim), "keep");
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(fresh));
     EXPECT_EQ(fs::status(config.hive()).permissions(),
@@ -393,17 +378,16 @@ TEST(Registry, ASaveKeepsEveryReadableKeyAndKeepsAsideWhatItDrops) {
     DWORD channel = 0;
     EXPECT_EQ(openAndRead(&channel), ERROR_SUCCESS);
     EXPECT_EQ(channel, 7u);
-    EXPECT_TRUE(keptAside(config).empty());  // reading alone drops nothing
+    EXPECT_TRUE(config.keptAside().empty());  // reading alone drops nothing
     HKEY key = create();
     setDword(key, "NREF", 12);
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_NE(config.read().find("\"Keep\"=\"me\""), std::string::npos);
     EXPECT_NE(config.read().find("\"CAN\"=dword:00000007"), std::string::npos);
     EXPECT_EQ(config.read().find("PX"), std::string::npos);
-    const auto aside = keptAside(config);
+    const auto aside = config.keptAside();
     ASSERT_EQ(aside.size(), 1u);
-    std::ifstream kept(aside[0]);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), flawed);
+    EXPECT_EQ(TemporaryConfig::read(aside[0]), flawed);
 }
 
 }  // namespace

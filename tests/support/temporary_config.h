@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 class TemporaryConfig {
   public:
@@ -34,11 +35,21 @@ class TemporaryConfig {
     std::filesystem::path folder() const { return root_ / "rdn417-config"; }
     std::filesystem::path hive() const { return folder() / "HKEY_CURRENT_USER.reg"; }
 
-    std::string read() const {
-        std::ifstream in(hive(), std::ios::binary);
+    // The settings file's text, or another file's.
+    std::string read() const { return read(hive()); }
+    static std::string read(const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
         return text.str();
+    }
+    // The copies of damaged settings files that were kept aside.
+    std::vector<std::filesystem::path> keptAside() const {
+        std::vector<std::filesystem::path> aside;
+        for (const auto& entry : std::filesystem::directory_iterator(folder()))
+            if (entry.path().filename().string().find(".damaged-") != std::string::npos)
+                aside.push_back(entry.path());
+        return aside;
     }
     void write(const std::string& text) const {
         std::filesystem::create_directories(folder());

@@ -1,3 +1,4 @@
+#include "app/RegistryKey.h"
 #include "platform/testing.h"
 #include "window_fixture.h"
 
@@ -11,31 +12,22 @@ constexpr const char* kPath = "Software\\Korvalen\\RDN417_V28";
 using Stored = std::vector<std::pair<const char*, std::int32_t>>;
 
 void store(const Stored& values) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
+    auto key = RegistryKey::Open(kPath, true);
+    ASSERT_TRUE(key.has_value());
     for (const auto& [name, value] : values)
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        key->WriteInteger(name, value);
 }
 
+// The nine values as integers; a missing one or one of another type is left out.
 std::map<std::string, std::int32_t> storedValues() {
     std::map<std::string, std::int32_t> values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
+    const auto key = RegistryKey::Open(kPath, false);
     for (const char* name :
-         {"PX", "PY", "CAN", "NREF", "CREF", "VOCT", "VELO", "midiIN", "midiOUT"}) {
-        DWORD type = 0;
-        std::int32_t value = 0;
-        DWORD size = sizeof value;
-        if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-                ERROR_SUCCESS &&
-            type == REG_DWORD)
-            values[name] = value;
-    }
-    RegCloseKey(key);
+         {"PX", "PY", "CAN", "NREF", "CREF", "VOCT", "VELO", "midiIN", "midiOUT"})
+        try {
+            values[name] = key.value().ReadInteger(name);
+        } catch (const std::exception&) {  // no key, or no integer of that name
+        }
     return values;
 }
 
@@ -104,11 +96,7 @@ TEST_F(Settings, AMissingValueEndsTheReadingThere) {
 
 TEST_F(Settings, AValueOfAnotherTypeCountsAsMissing) {
     store(kAll);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    const char text[] = "16";
-    RegSetValueExA(key, "CAN", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
-    RegCloseKey(key);
+    RegistryKey::Open(kPath, false)->WriteString("CAN", "16");
     TForm1& form = create();
     EXPECT_EQ(form.pos(), QPoint(100, 50));
     EXPECT_EQ(form.potcanal->State(), 1);
@@ -154,10 +142,7 @@ TEST_F(Settings, ADamagedFileIsKeptAsideAndTheDefaultsApply) {
     EXPECT_EQ(form.potcanal->State(), 1);
     ASSERT_TRUE(form.close());
     // The save that drops the unreadable line keeps the file as it was beside it.
-    int aside = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(config_.folder()))
-        aside += entry.path().filename().string().find(".damaged-") != std::string::npos;
-    EXPECT_EQ(aside, 1);
+    EXPECT_EQ(config_.keptAside().size(), 1u);
     EXPECT_EQ(storedValues().size(), 9u);
 }
 
