@@ -9,6 +9,11 @@
 
 namespace {
 
+// What a pot is made with: Min, Max, CursorRange and State.
+struct Limits {
+    int min, max, range, state;
+};
+
 class Pot : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -18,14 +23,14 @@ class Pot : public ::testing::Test {
     }
 
     // A shown pot inside the host window, as the main window places them.
-    Tvxpotlab& make(int min, int max, int range, int state) {
+    Tvxpotlab& make(const Limits& limits) {
         pot_ = std::make_unique<Tvxpotlab>(&host_);
         pot_->setAutoSize(false);
         pot_->setGeometry(100, 150, 32, 13);
-        pot_->setMin(min);
-        pot_->setMax(max);
-        pot_->setCursorRange(range);
-        pot_->setState(state);
+        pot_->setMin(limits.min);
+        pot_->setMax(limits.max);
+        pot_->setCursorRange(limits.range);
+        pot_->setState(limits.state);
         pot_->show();
         changes_.clear();
         pot_->OnChange = [this](QObject* sender) {
@@ -68,8 +73,8 @@ TEST_F(Pot, ANewPotAndItsDeclaredDefaults) {
     EXPECT_EQ(pot.Max(), 100);
 }
 
-// A gesture on a pot made with these limits, with AlwayDetect on: what it reports, in order,
-// and its State at the end.
+// A gesture on a pot made with these limits, with AlwayDetect on: what it reports, in order;
+// its State at the end is the last value reported.
 struct Step {
     enum Kind { Press, Release, Move, Click, DoubleClick } kind;
     Qt::MouseButton button = Qt::NoButton;
@@ -78,10 +83,9 @@ struct Step {
 };
 struct Gesture {
     const char* name;
-    int min, max, range, state;
+    Limits limits;
     std::vector<Step> steps;
     std::vector<int> changes;
-    int final;
     Tvxpotlab::tOrientation mouvement = Tvxpotlab::posVertical;
 };
 
@@ -100,115 +104,53 @@ Step click(Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {}) {
 
 const Qt::MouseButton L = Qt::LeftButton;
 const Qt::MouseButton R = Qt::RightButton;
+const Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
 const QPoint kLeft20 = kAt - QPoint(20, 0);
+const Limits kChannel{1, 16, 32, 8};
+const Limits kNote{0, 127, 150, 12};
 
 const Gesture kGestures[] = {
-    {"TheChannelPotLosesOneOnAClick", 1, 16, 32, 5, {click(L)}, {4}, 4},
-    {"AMoveBackToThePressPointLosesOne",
-     1,
-     16,
-     32,
-     5,
-     {press(L), move(up(5)), move(kAt), release(L)},
-     {7, 4, 4},
-     4},
+    Gesture("TheChannelPotLosesOneOnAClick", {1, 16, 32, 5}, {click(L)}, {4}),
+    Gesture("AMoveBackToThePressPointLosesOne", {1, 16, 32, 5},
+            {press(L), move(up(5)), move(kAt), release(L)}, {7, 4, 4}),
     // Far outside the pot the drag goes on, up to Max and down to Min.
-    {"TheNotePotFollowsThePointerAndStopsAtTheLimits",
-     0,
-     127,
-     150,
-     12,
-     {press(L), move(kAt), move(up(1)), move(up(2)), move(up(150)), move(kAt + QPoint(0, 500)),
-      release(L, up(150))},
-     {11, 12, 13, 127, 0, 127},
-     127},
-    {"ClicksStepByOneAndShiftClicksByATenthOfMax",
-     0,
-     127,
-     150,
-     50,
-     {click(R), click(L, Qt::ShiftModifier), click(R, Qt::ShiftModifier)},
-     {51, 39, 51},
-     51},
-    {"ATenthOfASmallMaxIsNothing",
-     0,
-     9,
-     15,
-     5,
-     {click(L, Qt::ShiftModifier), click(R, Qt::ShiftModifier)},
-     {5, 5},
-     5},
-    {"AClickAtMaxKeepsItAndStillReports", 1, 16, 32, 16, {click(R)}, {16}, 16},
-    {"AClickAtMinKeepsItAndStillReports", 1, 16, 32, 1, {click(L)}, {1}, 1},
-    {"HoldLeftAndClickRightThenReleaseLeftGivesMin",
-     1,
-     16,
-     32,
-     8,
-     {press(L), press(R), release(R), release(L)},
-     {9, 1},
-     1},
-    {"HoldRightAndClickLeftThenReleaseRightGivesMax",
-     1,
-     16,
-     32,
-     8,
-     {press(R), press(L), release(L), release(R)},
-     {7, 16},
-     16},
+    Gesture("TheNotePotFollowsThePointerAndStopsAtTheLimits", kNote,
+            {press(L), move(kAt), move(up(1)), move(up(2)), move(up(150)),
+             move(kAt + QPoint(0, 500)), release(L, up(150))},
+            {11, 12, 13, 127, 0, 127}),
+    Gesture("ClicksStepByOneAndShiftClicksByATenthOfMax", {0, 127, 150, 50},
+            {click(R), click(L, kShift), click(R, kShift)}, {51, 39, 51}),
+    Gesture("ATenthOfASmallMaxIsNothing", {0, 9, 15, 5}, {click(L, kShift), click(R, kShift)},
+            {5, 5}),
+    Gesture("AClickAtMaxKeepsItAndStillReports", {1, 16, 32, 16}, {click(R)}, {16}),
+    Gesture("AClickAtMinKeepsItAndStillReports", {1, 16, 32, 1}, {click(L)}, {1}),
+    Gesture("HoldLeftAndClickRightThenReleaseLeftGivesMin", kChannel,
+            {press(L), press(R), release(R), release(L)}, {9, 1}),
+    Gesture("HoldRightAndClickLeftThenReleaseRightGivesMax", kChannel,
+            {press(R), press(L), release(L), release(R)}, {7, 16}),
     // What a window system delivers: press, release, double-click press, release.
-    {"ALeftDoubleClickLowersTwice",
-     0,
-     127,
-     150,
-     12,
-     {click(L), {Step::DoubleClick, L}, release(L)},
-     {11, 10},
-     10},
+    Gesture("ALeftDoubleClickLowersTwice", kNote, {click(L), {Step::DoubleClick, L}, release(L)},
+            {11, 10}),
     // After the middle button, moves with the left button held change nothing, and the
     // release is a click.
-    {"TheMiddleButtonOnlyEndsADrag",
-     0,
-     127,
-     150,
-     12,
-     {press(L), click(Qt::MiddleButton), move(up(40)), release(L, up(40))},
-     {11},
-     11},
-    {"AZeroSpanDisablesDraggingButNotClicks",
-     5,
-     5,
-     32,
-     5,
-     {press(L), move(up(30)), release(L, up(30))},
-     {5},
-     5},
-    {"AZeroTravelDisablesDraggingButNotClicks",
-     0,
-     127,
-     0,
-     12,
-     {press(L), move(up(30)), release(L, up(30))},
-     {11},
-     11},
+    Gesture("TheMiddleButtonOnlyEndsADrag", kNote,
+            {press(L), click(Qt::MiddleButton), move(up(40)), release(L, up(40))}, {11}),
+    Gesture("AZeroSpanDisablesDraggingButNotClicks", {5, 5, 32, 5},
+            {press(L), move(up(30)), release(L, up(30))}, {5}),
+    Gesture("AZeroTravelDisablesDraggingButNotClicks", {0, 127, 0, 12},
+            {press(L), move(up(30)), release(L, up(30))}, {11}),
     // Vertical travel means nothing then.
-    {"AHorizontalPotGrowsToTheLeft",
-     0,
-     127,
-     150,
-     12,
-     {press(L), move(kAt + QPoint(20, 0)), move(kLeft20), move(kLeft20 - QPoint(0, 100)),
-      release(L, kLeft20)},
-     {0, 28, 28, 28},
-     28,
-     Tvxpotlab::posHorizontal},
+    Gesture("AHorizontalPotGrowsToTheLeft", kNote,
+            {press(L), move(kAt + QPoint(20, 0)), move(kLeft20), move(kLeft20 - QPoint(0, 100)),
+             release(L, kLeft20)},
+            {0, 28, 28, 28}, Tvxpotlab::posHorizontal),
 };
 
 class PotGesture : public Pot, public ::testing::WithParamInterface<Gesture> {};
 
 TEST_P(PotGesture, ReportsEachValueAndEndsOnTheLast) {
     const Gesture& gesture = GetParam();
-    make(gesture.min, gesture.max, gesture.range, gesture.state);
+    make(gesture.limits);
     pot_->setMouvement(gesture.mouvement);
     for (const Step& step : gesture.steps) {
         switch (step.kind) {
@@ -230,15 +172,15 @@ TEST_P(PotGesture, ReportsEachValueAndEndsOnTheLast) {
         }
     }
     EXPECT_EQ(changes_, gesture.changes);
-    EXPECT_EQ(pot_->State(), gesture.final);
-    EXPECT_EQ(caption(), QString::number(gesture.final));
+    EXPECT_EQ(pot_->State(), gesture.changes.back());
+    EXPECT_EQ(caption(), QString::number(gesture.changes.back()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pot, PotGesture, ::testing::ValuesIn(kGestures),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pot, WithoutAlwayDetectADragReportsOnlyAtTheRelease) {
-    make(0, 127, 150, 12);
+    make(kNote);
     pot_->setAlwayDetect(false);
     QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
     QTest::mouseMove(pot_.get(), up(10));
@@ -250,7 +192,7 @@ TEST_F(Pot, WithoutAlwayDetectADragReportsOnlyAtTheRelease) {
 }
 
 TEST_F(Pot, TheRightPathAppliesOnlyTheUpperLimit) {
-    make(0, 20, 15, 5);
+    make({0, 20, 15, 5});
     pot_->setMin(10);  // leaves State below the new Min
     QTest::mouseClick(pot_.get(), Qt::RightButton, {}, kAt);
     EXPECT_EQ(pot_->State(), 6);
@@ -259,7 +201,7 @@ TEST_F(Pot, TheRightPathAppliesOnlyTheUpperLimit) {
 }
 
 TEST_F(Pot, SettingStateFromCodeNeverReports) {
-    make(0, 127, 150, 60);
+    make({0, 127, 150, 60});
     pot_->setText("C 3");
     pot_->setState(60);
     EXPECT_EQ(caption(), "C 3");
@@ -279,7 +221,7 @@ TEST_F(Pot, SettingStateFromCodeNeverReports) {
 
 TEST_F(Pot, TheStateSetterTestsBothLimitsOnTheValueGiven) {
     // Min above Max: below Min gives Min, even though Min is above Max.
-    make(10, 5, 15, 7);
+    make({10, 5, 15, 7});
     const std::pair<int, int> cases[] = {{3, 10}, {7, 5}, {20, 5}};
     for (const auto& [given, state] : cases) {
         pot_->setState(given);
@@ -288,7 +230,7 @@ TEST_F(Pot, TheStateSetterTestsBothLimitsOnTheValueGiven) {
 }
 
 TEST_F(Pot, ExtremeValuesWrapInsteadOfOverflowing) {
-    make(-2147483647 - 1, 2147483647, 1, 2147483647);
+    make({-2147483647 - 1, 2147483647, 1, 2147483647});
     QTest::mousePress(pot_.get(), Qt::LeftButton, {}, kAt);
     QTest::mouseMove(pot_.get(), up(3));
     QTest::mouseRelease(pot_.get(), Qt::LeftButton, {}, up(3));
