@@ -1,4 +1,4 @@
-#include "midi_recorder.h"
+#include "midi_driver_kit.h"
 #include "platform/win32.h"
 #include "virtual_midi_test.h"
 
@@ -6,8 +6,6 @@
 
 #include <array>
 #include <chrono>
-#include <cstring>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -37,10 +35,7 @@ class MidiIn : public VirtualMidiTest {
     void addBuffers(std::size_t count, std::size_t size) {
         for (std::size_t i = 0; i < count; ++i) {
             storage_[i].assign(size, 0);
-            MIDIHDR& h = headers_[i];
-            h = MIDIHDR{};
-            h.lpData = storage_[i].data();
-            h.dwBufferLength = static_cast<DWORD>(size);
+            MIDIHDR& h = headers_[i] = HeaderOver(storage_[i]);
             ASSERT_EQ(midiInPrepareHeader(in_, &h, sizeof h), MMSYSERR_NOERROR);
             ASSERT_EQ(midiInAddBuffer(in_, &h, sizeof h), MMSYSERR_NOERROR);
         }
@@ -97,7 +92,7 @@ TEST_F(MidiIn, NothingArrivesBeforeStartThenShortMessagesCarryTheirTimeStamps) {
 TEST_F(MidiIn, SysexFillsTheAddedBuffersInOrder) {
     addBuffers(3, 8);
     ASSERT_EQ(midiInStart(in_), MMSYSERR_NOERROR);
-    virtual_midi::InjectSysex(0, {0xF0, 0x70, 0x01, 0x7E, 0x0C, 0x00, 0xF7}, 10);
+    virtual_midi::InjectSysex(0, Parameter(1, 126, 12), 10);
     // Longer than one buffer: continues in the next.
     virtual_midi::InjectSysex(0, {0xF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0xF7}, 20);
     virtual_midi::Flush();
@@ -106,7 +101,7 @@ TEST_F(MidiIn, SysexFillsTheAddedBuffersInOrder) {
     ASSERT_EQ(longData.size(), 3u);
     EXPECT_EQ(longData[0].param1, reinterpret_cast<DWORD_PTR>(&headers_[0]));
     EXPECT_EQ(longData[0].param2, 10u);
-    EXPECT_EQ(recorded(headers_[0]), (Bytes{0xF0, 0x70, 0x01, 0x7E, 0x0C, 0x00, 0xF7}));
+    EXPECT_EQ(recorded(headers_[0]), Parameter(1, 126, 12));
     EXPECT_EQ(headers_[0].dwFlags & (MHDR_DONE | MHDR_INQUEUE), MHDR_DONE);
     EXPECT_EQ(longData[1].param1, reinterpret_cast<DWORD_PTR>(&headers_[1]));
     EXPECT_EQ(recorded(headers_[1]), (Bytes{0xF0, 1, 2, 3, 4, 5, 6, 7}));
@@ -161,9 +156,7 @@ TEST_F(MidiIn, ResetReturnsEveryHeldBufferBeforeItReturns) {
 
 TEST_F(MidiIn, BufferRulesFollowWindows) {
     std::vector<char> data(8);
-    MIDIHDR h{};
-    h.lpData = data.data();
-    h.dwBufferLength = 8;
+    MIDIHDR h = HeaderOver(data);
     EXPECT_EQ(midiInAddBuffer(in_, &h, sizeof h), MIDIERR_UNPREPARED);
     EXPECT_EQ(midiInPrepareHeader(nullptr, &h, sizeof h), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(midiInPrepareHeader(in_, &h, 64), MMSYSERR_INVALPARAM);
@@ -183,10 +176,8 @@ TEST_F(MidiIn, WhatTheLoopbackOutputSendsArrivesOnTheInput) {
     HMIDIOUT out = nullptr;
     ASSERT_EQ(midiOutOpen(&out, 1, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
     ASSERT_EQ(midiOutShortMsg(out, 0x3C4091), MMSYSERR_NOERROR);
-    std::vector<char> sysex{'\xF0', 0x70, 0x02, 0x7C, 0x00, 0x02, '\xF7'};
-    MIDIHDR h{};
-    h.lpData = sysex.data();
-    h.dwBufferLength = static_cast<DWORD>(sysex.size());
+    std::vector<char> sysex = ParameterChars(2, 124, 0x20);
+    MIDIHDR h = HeaderOver(sysex);
     ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
     ASSERT_EQ(midiOutLongMsg(out, &h, sizeof h), MMSYSERR_NOERROR);
     virtual_midi::Flush();
@@ -195,7 +186,7 @@ TEST_F(MidiIn, WhatTheLoopbackOutputSendsArrivesOnTheInput) {
     ASSERT_EQ(data.size(), 1u);
     EXPECT_EQ(data[0].param1, 0x3C4091u);
     ASSERT_EQ(recorder_.calls(MIM_LONGDATA).size(), 1u);
-    EXPECT_EQ(recorded(headers_[0]), (Bytes{0xF0, 0x70, 0x02, 0x7C, 0x00, 0x02, 0xF7}));
+    EXPECT_EQ(recorded(headers_[0]), Parameter(2, 124, 0x20));
     EXPECT_EQ(midiOutUnprepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
     EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
 }
@@ -206,9 +197,7 @@ TEST_F(MidiIn, InjectedFaultsFailOnlyTheNextCall) {
     virtual_midi::FailNext(Operation::InReset, MMSYSERR_NOTENABLED);
     EXPECT_EQ(midiInReset(in_), MMSYSERR_NOTENABLED);
     std::vector<char> data(8);
-    MIDIHDR h{};
-    h.lpData = data.data();
-    h.dwBufferLength = 8;
+    MIDIHDR h = HeaderOver(data);
     virtual_midi::FailNext(Operation::InPrepareHeader, MMSYSERR_NOMEM);
     EXPECT_EQ(midiInPrepareHeader(in_, &h, sizeof h), MMSYSERR_NOMEM);
     ASSERT_EQ(midiInPrepareHeader(in_, &h, sizeof h), MMSYSERR_NOERROR);
@@ -246,8 +235,7 @@ TEST(MidiInThreads, InjectionFromManyThreadsWhileTheGuiThreadAddsBuffers) {
     std::vector<std::vector<char>> storage(20, std::vector<char>(4));
     std::vector<MIDIHDR> headers(20);
     for (std::size_t i = 0; i < headers.size(); ++i) {
-        headers[i].lpData = storage[i].data();
-        headers[i].dwBufferLength = 4;
+        headers[i] = HeaderOver(storage[i]);
         ASSERT_EQ(midiInPrepareHeader(in, &headers[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
         ASSERT_EQ(midiInAddBuffer(in, &headers[i], sizeof(MIDIHDR)), MMSYSERR_NOERROR);
         virtual_midi::InjectSysex(0, {0xF0, static_cast<std::uint8_t>(i), 0xF7});

@@ -1,10 +1,9 @@
-#include "midi_recorder.h"
+#include "midi_driver_kit.h"
 #include "platform/win32.h"
 #include "virtual_midi_test.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,13 +26,6 @@ class MidiOut : public VirtualMidiTest {
                   MMSYSERR_NOERROR);
         opened_.push_back(handle);
         return handle;
-    }
-
-    MIDIHDR header(std::vector<char>& data) {
-        MIDIHDR h{};
-        h.lpData = data.data();
-        h.dwBufferLength = static_cast<DWORD>(data.size());
-        return h;
     }
 
     CallbackRecorder recorder_;
@@ -133,8 +125,8 @@ TEST_F(MidiOut, RunningStatusWithoutAPreviousStatusIsRefused) {
 
 TEST_F(MidiOut, HeaderRulesFollowWindows) {
     HMIDIOUT out = open(0);
-    std::vector<char> data{'\xF0', 0x70, 0x00, 0x7E, 0x0C, 0x00, '\xF7'};
-    MIDIHDR h = header(data);
+    std::vector<char> data = ParameterChars(0, 126, 12);
+    MIDIHDR h = HeaderOver(data);
     EXPECT_EQ(midiOutLongMsg(out, &h, sizeof h), MIDIERR_UNPREPARED);
     EXPECT_EQ(midiOutPrepareHeader(out, &h, 64), MMSYSERR_INVALPARAM);  // short of the record
     EXPECT_EQ(midiOutPrepareHeader(out, nullptr, sizeof h), MMSYSERR_INVALPARAM);
@@ -184,23 +176,19 @@ TEST_F(MidiOut, BackToBackLongMessagesEachCompleteOnTheGuiThreadWithTheirOwnHead
               MMSYSERR_NOERROR);
     opened_.push_back(out);
 
-    std::vector<char> first{'\xF0', 0x70, 0x0F, 0x7E, 0x0F, 0x07, '\xF7'};
-    std::vector<char> second{'\xF0', 0x70, 0x0F, 0x7C, 0x00, 0x06, '\xF7'};
-    MIDIHDR h1 = header(first), h2 = header(second);
+    std::vector<char> first = ParameterChars(15, 126, 127);
+    std::vector<char> second = ParameterChars(15, 124, 0x60);
+    MIDIHDR h1 = HeaderOver(first), h2 = HeaderOver(second);
     for (MIDIHDR* h : {&h1, &h2}) {
         ASSERT_EQ(midiOutPrepareHeader(out, h, sizeof *h), MMSYSERR_NOERROR);
         ASSERT_EQ(midiOutLongMsg(out, h, sizeof *h), MMSYSERR_NOERROR);
     }
-    for (int i = 0; i < 500 && completed.size() < 2; ++i)
-        platform::PumpMessages(10);
-
-    ASSERT_EQ(completed.size(), 2u);
+    ASSERT_TRUE(PumpUntil([&] { return completed.size() == 2; }));
     EXPECT_EQ(completed[0].first, &h1);
     EXPECT_EQ(completed[1].first, &h2);
     EXPECT_EQ(completed[0].second, std::this_thread::get_id());
     EXPECT_EQ(virtual_midi::Received(0),
-              (std::vector<Bytes>{{0xF0, 0x70, 0x0F, 0x7E, 0x0F, 0x07, 0xF7},
-                                  {0xF0, 0x70, 0x0F, 0x7C, 0x00, 0x06, 0xF7}}));
+              (std::vector<Bytes>{Parameter(15, 126, 127), Parameter(15, 124, 0x60)}));
     auto state = virtual_midi::Converter(0);
     EXPECT_EQ(state.channel, 15);
     EXPECT_EQ(state.noteRef, 127);
@@ -211,8 +199,8 @@ TEST_F(MidiOut, BackToBackLongMessagesEachCompleteOnTheGuiThreadWithTheirOwnHead
 
 TEST_F(MidiOut, CompletionsComeFromTheDeliveryThreadAfterTheCallReturned) {
     HMIDIOUT out = open(0);
-    std::vector<char> data{'\xF0', 0x70, 0x01, 0x7D, 0x03, 0x00, '\xF7'};
-    MIDIHDR h = header(data);
+    std::vector<char> data = ParameterChars(1, 125, 3);
+    MIDIHDR h = HeaderOver(data);
     ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
     ASSERT_EQ(midiOutLongMsg(out, &h, sizeof h), MMSYSERR_NOERROR);
     virtual_midi::Flush();
@@ -227,8 +215,8 @@ TEST_F(MidiOut, CompletionsComeFromTheDeliveryThreadAfterTheCallReturned) {
 
 TEST_F(MidiOut, ALongMessageToAPortThatHasGoneComesBackWithTheReason) {
     HMIDIOUT out = open(0);
-    std::vector<char> data{'\xF0', 0x70, 0x01, 0x7D, 0x03, 0x00, '\xF7'};
-    MIDIHDR h = header(data);
+    std::vector<char> data = ParameterChars(1, 125, 3);
+    MIDIHDR h = HeaderOver(data);
     ASSERT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
     virtual_midi::SetPorts({{"Another"}}, {});
     ASSERT_EQ(midiOutLongMsg(out, &h, sizeof h), MMSYSERR_NOERROR);
@@ -254,7 +242,7 @@ TEST_F(MidiOut, TheConverterIgnoresWhatIsNotAParameterMessage) {
     std::vector<MIDIHDR> headers;
     headers.reserve(messages.size());
     for (auto& m : messages) {
-        headers.push_back(header(m));
+        headers.push_back(HeaderOver(m));
         ASSERT_EQ(midiOutPrepareHeader(out, &headers.back(), sizeof(MIDIHDR)), MMSYSERR_NOERROR);
         ASSERT_EQ(midiOutLongMsg(out, &headers.back(), sizeof(MIDIHDR)), MMSYSERR_NOERROR);
     }
@@ -281,7 +269,7 @@ TEST_F(MidiOut, InjectedFaultsFailOnlyTheNextCall) {
     EXPECT_EQ(midiOutShortMsg(out, 0x90), MIDIERR_NOTREADY);
 
     std::vector<char> data{'\xF0', '\xF7'};
-    MIDIHDR h = header(data);
+    MIDIHDR h = HeaderOver(data);
     virtual_midi::FailNext(Operation::OutPrepareHeader, MMSYSERR_NOMEM);
     EXPECT_EQ(midiOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOMEM);
     EXPECT_FALSE(h.dwFlags & MHDR_PREPARED);
@@ -316,7 +304,7 @@ TEST_F(MidiOut, ClosingFromInsideTheCallbackNeitherHangsNorCallsBackLater) {
                           reinterpret_cast<DWORD_PTR>(&closer), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
     std::vector<char> data{'\xF0', '\xF7'};
-    MIDIHDR h = header(data);
+    MIDIHDR h = HeaderOver(data);
     ASSERT_EQ(midiOutPrepareHeader(closer.handle, &h, sizeof h), MMSYSERR_NOERROR);
     ASSERT_EQ(midiOutLongMsg(closer.handle, &h, sizeof h), MMSYSERR_NOERROR);
     virtual_midi::Flush();

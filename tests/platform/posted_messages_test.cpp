@@ -1,4 +1,5 @@
 #include "platform/win32.h"
+#include "pump.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -16,12 +17,6 @@ struct Delivery {
     LPARAM lParam;
     std::thread::id thread;
 };
-
-// Pumps until `count` messages arrived or a generous limit passed.
-void pumpUntil(const std::vector<Delivery>& seen, std::size_t count) {
-    for (int i = 0; i < 2000 && seen.size() < count; ++i)
-        platform::PumpMessages(10);
-}
 
 TEST(PostedMessages, ReachTheProcedureOnThePumpingThreadInPostingOrder) {
     std::vector<Delivery> seen;
@@ -43,10 +38,11 @@ TEST(PostedMessages, ReachTheProcedureOnThePumpingThreadInPostingOrder) {
             }
         });
     }
-    pumpUntil(seen, kThreads * kPerThread);
+    auto allArrived = [&] { return seen.size() >= std::size_t{kThreads * kPerThread}; };
+    PumpUntil(allArrived, 20000);
     for (auto& poster : posters)
         poster.join();
-    pumpUntil(seen, kThreads * kPerThread);
+    PumpUntil(allArrived, 20000);
 
     ASSERT_EQ(seen.size(), std::size_t{kThreads * kPerThread});
     std::vector<WPARAM> next(kThreads, 0);

@@ -38,6 +38,13 @@ void setDword(HKEY key, const char* name, DWORD value) {
               ERROR_SUCCESS);
 }
 
+// Stores one DWORD through a key of its own; what closing the key (the save) gives.
+LSTATUS save(const char* name, DWORD value) {
+    HKEY key = create();
+    setDword(key, name, value);
+    return RegCloseKey(key);
+}
+
 // The value's type and bytes, or the error.
 LSTATUS query(HKEY key, const char* name, DWORD& type, std::vector<BYTE>& data) {
     DWORD size = 0;
@@ -153,9 +160,7 @@ TEST(Registry, OtherKeysAndValuesInTheFileArePreservedOnWrite) {
         "[HKEY_CURRENT_USER\\Software\\Korvalen\\RDN417_V28]\r\n"
         "\"Keep\"=hex:01,02\r\n"
         "\"CAN\"=\"a string\"\r\n");
-    HKEY key = create();
-    setDword(key, "CAN", 3);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    ASSERT_EQ(save("CAN", 3), ERROR_SUCCESS);
     EXPECT_EQ(config.read(),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software\\Other]\n"
@@ -175,21 +180,17 @@ TEST(Registry, ADamagedHiveIsKeptAsideAndTreatedAsEmpty) {
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(TemporaryConfig::read(aside[0]), "this is not a registry file\n");
     EXPECT_FALSE(std::filesystem::exists(config.hive()));
-    key = create();
-    setDword(key, "CAN", 1);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    ASSERT_EQ(save("CAN", 1), ERROR_SUCCESS);
     EXPECT_TRUE(std::filesystem::exists(aside[0]));
 }
 
 TEST(Registry, AWriteThatFailsAtAnyStepLeavesThePreviousFileIntact) {
     TemporaryConfig config;
-    HKEY key = create();
-    setDword(key, "CAN", 1);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    ASSERT_EQ(save("CAN", 1), ERROR_SUCCESS);
     const std::string before = config.read();
     for (HiveWriteStep step : {HiveWriteStep::Create, HiveWriteStep::Write, HiveWriteStep::Flush,
                                HiveWriteStep::Rename}) {
-        key = create();
+        HKEY key = create();
         setDword(key, "CAN", 2);
         platform::testing::FailHiveWrite(step);
         EXPECT_EQ(RegCloseKey(key), ERROR_CANTWRITE);
@@ -339,9 +340,7 @@ TEST(Registry, TheTemporaryFileIsNeverOneThatSomebodyPlanted) {
     std::ofstream(stale) << "left by a killed save";
     std::ofstream(fresh) << "being written";
     fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(2));
-    HKEY key = create();
-    setDword(key, "CAN", 3);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    ASSERT_EQ(save("CAN", 3), ERROR_SUCCESS);
     EXPECT_EQ(TemporaryConfig::read(victim), "keep");
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(fresh));
@@ -356,16 +355,12 @@ TEST(Registry, AHiveThatIsALinkIsWrittenThroughAndAReadOnlyOneIsLeftAlone) {
     const fs::path target = config.folder() / "dotfiles" / "settings.reg";
     std::ofstream(target) << kSettings;
     fs::create_symlink(target, config.hive());
-    HKEY key = create();
-    setDword(key, "CAN", 3);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    ASSERT_EQ(save("CAN", 3), ERROR_SUCCESS);
     EXPECT_TRUE(fs::is_symlink(config.hive()));
     EXPECT_NE(config.read().find("\"CAN\"=dword:00000003"), std::string::npos);
     const std::string before = config.read();
     fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    key = create();
-    setDword(key, "CAN", 4);
-    EXPECT_EQ(RegCloseKey(key), ERROR_CANTWRITE);
+    EXPECT_EQ(save("CAN", 4), ERROR_CANTWRITE);
     EXPECT_EQ(config.read(), before);
 }
 
@@ -379,9 +374,7 @@ TEST(Registry, ASaveKeepsEveryReadableKeyAndKeepsAsideWhatItDrops) {
     EXPECT_EQ(openAndRead(&channel), ERROR_SUCCESS);
     EXPECT_EQ(channel, 7u);
     EXPECT_TRUE(config.keptAside().empty());  // reading alone drops nothing
-    HKEY key = create();
-    setDword(key, "NREF", 12);
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    ASSERT_EQ(save("NREF", 12), ERROR_SUCCESS);
     EXPECT_NE(config.read().find("\"Keep\"=\"me\""), std::string::npos);
     EXPECT_NE(config.read().find("\"CAN\"=dword:00000007"), std::string::npos);
     EXPECT_EQ(config.read().find("PX"), std::string::npos);

@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 class Window : public VirtualMidiTest {

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 class NoDevices : public ::testing::Test {

@@ -2,6 +2,7 @@
 #include "midi/MyMidiHdr.h"
 #include "midi/SharedBlock.h"
 #include "platform/win32.h"
+#include "pump.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +17,6 @@ namespace {
 static_assert(sizeof(void*) != 8 || sizeof(MIDIHDR) == 112);
 static_assert(sizeof(MIDIOUTCAPSA) == 52);
 static_assert(sizeof(MIDIINCAPSA) == 44);
-
-// Pumps until `count` messages arrived or about five seconds passed.
-void pumpFor(const std::vector<WPARAM>& seen, std::size_t count) {
-    for (int i = 0; i < 500 && seen.size() < count; ++i)
-        platform::PumpMessages(10);
-}
 
 TEST(MessageWindow, AProceduresExceptionNeverCrossesDispatchMessage) {
     platform::MessageWindow window([](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
@@ -62,7 +57,7 @@ TEST(MessageWindow, MessagesFromAnotherThreadArriveInOrderOnThisOne) {
             EXPECT_TRUE(PostMessageA(window.handle(), WM_USER + 1, i, 0));
     });
     poster.join();
-    pumpFor(seen, 200);
+    PumpUntil([&] { return seen.size() == 200; });
     ASSERT_EQ(seen.size(), 200u);
     for (WPARAM i = 0; i < 200; ++i)
         EXPECT_EQ(seen[i], i);
@@ -112,7 +107,7 @@ TEST(DriverCallback, PostsACompletionToTheContextsWindowFromAnotherThread) {
         MidiDriverCallback(nullptr, MM_MOM_DONE, reinterpret_cast<DWORD_PTR>(context), 0x1234, 0);
     });
     driver.join();
-    pumpFor(seen, 1);
+    PumpUntil([&] { return !seen.empty(); });
     EXPECT_EQ(seen.size(), 1u);
     EXPECT_EQ(header, 0x1234);
     FreeCallbackContext(context);

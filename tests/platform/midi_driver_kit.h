@@ -1,8 +1,11 @@
-// A driver callback for tests: records every call with the thread it came from.
+// What the platform's MIDI tests share: a driver callback that records every call with the
+// thread it came from, and headers over bytes that a test keeps.
 #pragma once
 
+#include "parameter_bytes.h"
 #include "platform/win32.h"
 
+#include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,6 +17,20 @@ struct CallbackCall {
     DWORD_PTR param2;
     std::thread::id thread;
 };
+
+// A header over `bytes`, as a program hands one to a port.
+inline MIDIHDR HeaderOver(std::vector<char>& bytes) {
+    MIDIHDR h{};
+    h.lpData = bytes.data();
+    h.dwBufferLength = static_cast<DWORD>(bytes.size());
+    return h;
+}
+
+// A parameter message as a header's data holds it.
+inline std::vector<char> ParameterChars(int channel, int code, int value) {
+    const std::vector<std::uint8_t> bytes = Parameter(channel, code, value);
+    return {bytes.begin(), bytes.end()};
+}
 
 class CallbackRecorder {
   public:
