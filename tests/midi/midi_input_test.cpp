@@ -74,13 +74,9 @@ TEST_F(MidiInput, WithNoInputPortsNamesAreRefused) {
 }
 
 TEST_F(MidiInput, ConstructionRaisesWhenPortZeroCannotBeQueried) {
+    const std::string noDriver = TMidiInput(nullptr).ErrorText(MMSYSERR_NODRIVER);
     virtual_midi::FailNext(Operation::InGetDevCaps, MMSYSERR_NODRIVER);
-    try {
-        TMidiInput in(nullptr);
-        ADD_FAILURE() << "no exception";
-    } catch (const EMidiInputError& error) {
-        EXPECT_EQ(error.Message(), TMidiInput(nullptr).ErrorText(MMSYSERR_NODRIVER));
-    }
+    expectRaises([] { TMidiInput in(nullptr); }, noDriver);
 }
 
 TEST_F(MidiInput, TheNameSearchTakesTheLowestMatchingPort) {

@@ -42,15 +42,10 @@ TEST_F(Settings, AFirstRunKeepsTheDefaultsAndClosingStoresAllNine) {
     EXPECT_EQ(form.potcanal->State(), 1);
     EXPECT_TRUE(storedValues().empty());
     ASSERT_TRUE(form.close());
-    EXPECT_EQ(storedValues(), (std::map<std::string, std::int32_t>{{"PX", 239},
-                                                                   {"PY", 202},
-                                                                   {"CAN", 1},
-                                                                   {"NREF", 12},
-                                                                   {"CREF", 0},
-                                                                   {"VOCT", 1},
-                                                                   {"VELO", 0},
-                                                                   {"midiIN", 0},
-                                                                   {"midiOUT", 0}}));
+    const std::map<std::string, std::int32_t> defaults{{"PX", 239},  {"PY", 202},   {"CAN", 1},
+                                                       {"NREF", 12}, {"CREF", 0},   {"VOCT", 1},
+                                                       {"VELO", 0},  {"midiIN", 0}, {"midiOUT", 0}};
+    EXPECT_EQ(storedValues(), defaults);
 }
 
 TEST_F(Settings, EverythingStoredComesBackAndNothingIsSentWhileLoading) {
@@ -104,13 +99,9 @@ TEST_F(Settings, AValueOfAnotherTypeCountsAsMissing) {
 }
 
 TEST_F(Settings, StoredValuesAreLimitedByTheControls) {
-    store({{"midiIN", 0},
-           {"midiOUT", 0},
-           {"PX", 10},
-           {"PY", 10},
-           {"CAN", 40},
-           {"NREF", -5},
-           {"CREF", 500}});
+    const Stored outOfRange{{"midiIN", 0}, {"midiOUT", 0}, {"PX", 10},   {"PY", 10},
+                            {"CAN", 40},   {"NREF", -5},   {"CREF", 500}};
+    store(outOfRange);
     TForm1& form = create();
     EXPECT_EQ(form.potcanal->State(), 16);
     EXPECT_EQ(form.potnote->State(), 0);
