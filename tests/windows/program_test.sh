@@ -11,7 +11,7 @@ key='HKCU\Software\Korvalen\RDN417_V28'
 fail() {
     echo "program_test: $*" >&2
     local id
-    for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+    for id in $(xdotool search --onlyvisible --name . 2>/dev/null || true); do
         echo "program_test: on screen: $id \"$(xdotool getwindowname "$id" 2>/dev/null)\"" >&2
     done
     import -window root "${exe%.exe}-failure.png" 2>/dev/null || true
@@ -22,7 +22,7 @@ fail() {
 # program, so tooltips and popups (override-redirect windows, which no box is) are left out.
 shown() {
     local id
-    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true); do
         xwininfo -id "$id" 2>/dev/null | grep -q "Override Redirect State: no" && echo "$id"
     done
     return 0
