@@ -32,7 +32,11 @@ TEST(Mailbox, NullWindowAndFullMailboxAreRefused) {
 }
 
 TEST(Mailbox, TheWakeupDescriptorIsReadableExactlyWhileMessagesWait) {
-    platform::MessageWindow window([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; });
+    platform::MessageWindow window([](HWND, UINT, WPARAM w, LPARAM) -> LRESULT {
+        if (w == 1)
+            throw std::runtime_error("handler failed");
+        return 0;
+    });
     platform::PumpMessages(0);
     pollfd watched{platform::PostedMessageFd(), POLLIN, 0};
     EXPECT_EQ(poll(&watched, 1, 0), 0);
@@ -42,14 +46,9 @@ TEST(Mailbox, TheWakeupDescriptorIsReadableExactlyWhileMessagesWait) {
     EXPECT_EQ(platform::DispatchPostedMessages(), 1);
     EXPECT_EQ(poll(&watched, 1, 0), 0);
 
-    // Still readable when a procedure's exception left messages waiting.
-    platform::MessageWindow failing([](HWND, UINT, WPARAM w, LPARAM) -> LRESULT {
-        if (w == 1)
-            throw std::runtime_error("handler failed");
-        return 0;
-    });
+    // Still readable when the procedure's exception left messages waiting.
     for (WPARAM w : {1, 2})
-        PostMessageA(failing.handle(), WM_USER, w, 0);
+        PostMessageA(window.handle(), WM_USER, w, 0);
     EXPECT_THROW(platform::DispatchPostedMessages(), std::runtime_error);
     EXPECT_EQ(poll(&watched, 1, 0), 1);
     EXPECT_EQ(platform::DispatchPostedMessages(), 1);
