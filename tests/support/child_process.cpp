@@ -1,7 +1,6 @@
 #include "child_process.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #ifdef __linux__
@@ -10,23 +9,33 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
+// The output goes to a temporary file, not a pipe: a program whose output is read only now and
+// then (a JACK server printing each xrun on a busy machine) would block once a pipe is full,
+// and with it everything that waits for it. The file has no name once both ends are open.
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
+    std::string path = (std::filesystem::temp_directory_path() / "rdn417-output-XXXXXX").string();
+    const int writeEnd = mkostemp(path.data(), O_CLOEXEC);
+    if (writeEnd < 0)
         return;
+    out_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    unlink(path.c_str());
+    if (out_ < 0) {
+        close(writeEnd);
+        return;
+    }
     pid_ = fork();
     if (pid_ == 0) {
 #ifdef __linux__
         // Ends with the tests even when they are killed.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
 #endif
-        dup2(pipeFds[1], STDOUT_FILENO);
-        dup2(pipeFds[1], STDERR_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
+        dup2(writeEnd, STDOUT_FILENO);
+        dup2(writeEnd, STDERR_FILENO);
+        close(writeEnd);
         std::vector<char*> args;
         for (const auto& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
@@ -34,9 +43,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
         execvp(args[0], args.data());
         _exit(127);
     }
-    close(pipeFds[1]);
-    out_ = pipeFds[0];
-    fcntl(out_, F_SETFL, fcntl(out_, F_GETFL) | O_NONBLOCK);
+    close(writeEnd);
 }
 
 ChildProcess::~ChildProcess() {
@@ -69,10 +76,27 @@ bool ChildProcess::waitForOutput(const std::string& text, std::chrono::milliseco
     while (output().find(text) == std::string::npos) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        pollfd readable{out_, POLLIN, 0};
-        poll(&readable, 1, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+int ChildProcess::exitCode(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            output();
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            break;
+        output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    stop();
+    return -1;
 }
 
 void ChildProcess::kill() {

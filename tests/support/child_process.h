@@ -1,5 +1,5 @@
-// A program the tests start, with its standard output read through a pipe; stopped (SIGTERM,
-// then SIGKILL) when the object goes.
+// A program the tests start, its standard output and error kept in a file for reading; stopped
+// (SIGTERM, then SIGKILL) when the object goes.
 #pragma once
 
 #include <chrono>
@@ -21,6 +21,9 @@ class ChildProcess {
     const std::string& output();
     // Waits until the output holds `text` or the time is up.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds limit);
+    // Waits for it to end by itself, reading its output meanwhile: its exit code, or -1 when it
+    // was still running after `limit` (it is stopped then) or ended through a signal.
+    int exitCode(std::chrono::milliseconds limit);
     void stop();
     // Ends it at once, as a crash would (SIGKILL).
     void kill();
