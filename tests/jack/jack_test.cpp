@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -28,6 +30,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 JackServer* server = nullptr;
+std::string program;
+constexpr const char* kServerLine = "JACK server of these tests: ";
 constexpr int kJackLimitMs = 15000;
 
 class Jack : public ::testing::Test {
@@ -42,14 +46,18 @@ class Jack : public ::testing::Test {
 // jack_midi_dump under a client name of the test's own; its input port then is
 // "<name>:input".
 class Dump {
+    // A note-off that no test sends, and how jack_midi_dump prints it.
+    inline static const Bytes kProbe{0x80, 0x7F, 0x7F};
+    static constexpr const char* kProbeText = "80 7f 7f";
+
   public:
     explicit Dump(const std::string& name)
         : name_(name), process_({"stdbuf", "-oL", "jack_midi_dump", name}) {}
 
     std::string port() const { return name_ + ":input"; }
 
-    // Waits until the port is in the output list. JACK's clients may be slow to come up on a
-    // busy machine, hence the generous limits.
+    // Waits until the port is in the output list and the dump prints what reaches it. JACK's
+    // clients may be slow to come up on a busy machine, hence the generous limits.
     bool listed() {
         const bool found = PumpUntil(
             [&] {
@@ -61,10 +69,23 @@ class Dump {
                 return false;
             },
             kJackLimitMs);
-        // Its port is listed as soon as it is registered, a moment before the client runs;
-        // what reaches the port in between is not printed.
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        return found;
+        return found && running();
+    }
+
+    // Its port is registered a moment before the client runs, and what reaches the port in
+    // between is never printed: a probe client sends a message of its own until the dump has
+    // printed one. messages() leaves the probes out.
+    bool running() {
+        JackPeer probe(name_ + "-probe", false);
+        if (!probe.ok() || !probe.connectTo(port()))
+            return false;
+        return PumpUntil(
+            [&] {
+                probe.send(kProbe);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return process_.output().find(kProbeText) != std::string::npos;
+            },
+            kJackLimitMs);
     }
 
     // The messages it printed, each as its bytes.
@@ -82,14 +103,18 @@ class Dump {
             while (words >> word && word.size() == 2 && std::isxdigit(word[0]) &&
                    std::isxdigit(word[1]))
                 bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
-            if (!bytes.empty())
+            if (!bytes.empty() && bytes != kProbe)
                 all.push_back(bytes);
         }
         return all;
     }
 
-    bool waitFor(std::size_t count) {
-        return PumpUntil([&] { return messages().size() >= count; }, kJackLimitMs);
+    ::testing::AssertionResult waitFor(std::size_t count) {
+        if (PumpUntil([&] { return messages().size() >= count; }, kJackLimitMs))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << name_ << " printed " << messages().size()
+                                             << " messages, not " << count << ", in "
+                                             << kJackLimitMs << " ms: " << process_.output();
     }
 
   private:
@@ -129,6 +154,28 @@ TEST_F(Jack, TheOutputComponentReachesJackMidiDump) {
     ASSERT_TRUE(dump.waitFor(3));
     EXPECT_EQ(dump.messages(), (std::vector<Bytes>{noteRef, flags, {0xBF, 0x07, 0x64}}));
     EXPECT_TRUE(out.Close());
+}
+
+// Two more copies of this program at once, beside this one: each starts a server under a name
+// of its own and passes, as two test runs on one machine must.
+TEST_F(Jack, TwoTestProgramsAtOnceEachRunAServerOfTheirOwn) {
+    const std::vector<std::string> argv{
+        program, "--gtest_filter=Jack.TheOutputComponentReachesJackMidiDump"};
+    ChildProcess first(argv);
+    ChildProcess second(argv);
+    std::vector<std::string> servers{server->name()};
+    for (ChildProcess* copy : {&first, &second}) {
+        const int code = copy->exitCode(std::chrono::seconds(90));
+        const std::string& output = copy->output();
+        EXPECT_EQ(code, 0) << output;
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        const auto named = output.find(kServerLine);
+        ASSERT_NE(named, std::string::npos) << output;
+        const auto start = named + std::strlen(kServerLine);
+        servers.push_back(output.substr(start, output.find('\n', start) - start));
+    }
+    std::sort(servers.begin(), servers.end());
+    EXPECT_EQ(std::unique(servers.begin(), servers.end()), servers.end());
 }
 
 TEST_F(Jack, AJackClientsMessagesReachTheInputComponent) {
@@ -320,6 +367,7 @@ TEST_F(Jack, TheWindowShowsEverySendThatTheDeadServerLostAndReopensThePortOnceIt
     ASSERT_TRUE(server->start());
     dump = std::make_unique<Dump>(name);
     ASSERT_TRUE(PumpUntil([&] { return form.cmbOutput->currentIndex() >= 0; }));
+    ASSERT_TRUE(dump->running());
     EXPECT_EQ(form.cmbOutput->currentText().toStdString(), dump->port());
     DragNoteRef(form);
     ASSERT_TRUE(dump->waitFor(2));
@@ -356,8 +404,11 @@ int main(int argc, char** argv) {
     UseTestEnvironment("jack");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    program = argv[0];
     JackServer jack;
     server = &jack;
+    std::printf("%s%s\n", kServerLine, jack.name().c_str());
+    std::fflush(stdout);
     const int result = RUN_ALL_TESTS();
     server = nullptr;
     return result;

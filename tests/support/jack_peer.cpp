@@ -2,14 +2,15 @@
 
 #include <jack/midiport.h>
 
-JackPeer::JackPeer(const std::string& name) : name_(name) {
+JackPeer::JackPeer(const std::string& name, bool receives) : name_(name) {
     client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (client_ == nullptr)
         return;
     out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (receives)
+        in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client_, &JackPeer::process, this);
-    if (out_ == nullptr || in_ == nullptr || jack_activate(client_) != 0) {
+    if (out_ == nullptr || (receives && in_ == nullptr) || jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
     }
@@ -41,11 +42,14 @@ bool JackPeer::connectFrom(const std::string& source) {
     return jack_connect(client_, source.c_str(), (name_ + ":in").c_str()) == 0;
 }
 
+bool JackPeer::connectTo(const std::string& destination) {
+    return jack_connect(client_, (name_ + ":out").c_str(), destination.c_str()) == 0;
+}
+
 // JACK's thread. A test peer may lock: the server runs without real-time scheduling here.
 int JackPeer::process(jack_nframes_t frames, void* self) {
     auto* peer = static_cast<JackPeer*>(self);
     void* outBuffer = jack_port_get_buffer(peer->out_, frames);
-    void* inBuffer = jack_port_get_buffer(peer->in_, frames);
     jack_midi_clear_buffer(outBuffer);
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(peer->mutex_);
@@ -55,6 +59,9 @@ int JackPeer::process(jack_nframes_t frames, void* self) {
             break;
         peer->outgoing_.pop_front();
     }
+    if (peer->in_ == nullptr)
+        return 0;
+    void* inBuffer = jack_port_get_buffer(peer->in_, frames);
     const jack_nframes_t count = jack_midi_get_event_count(inBuffer);
     for (jack_nframes_t i = 0; i < count; ++i) {
         jack_midi_event_t event;

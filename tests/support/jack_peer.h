@@ -18,7 +18,8 @@ class JackPeer {
         std::chrono::steady_clock::time_point at;
     };
 
-    explicit JackPeer(const std::string& name);
+    // Without `receives`, the peer has no input port "in".
+    explicit JackPeer(const std::string& name, bool receives = true);
     ~JackPeer();
     JackPeer(const JackPeer&) = delete;
     JackPeer& operator=(const JackPeer&) = delete;
@@ -28,8 +29,9 @@ class JackPeer {
     void send(std::vector<std::uint8_t> message);
     std::vector<Received> received();
     std::size_t receivedCount();
-    // Connects a port of another client to this client's input.
+    // Connects a port of another client to this client's input, or its output to another's.
     bool connectFrom(const std::string& source);
+    bool connectTo(const std::string& destination);
 
   private:
     static int process(jack_nframes_t frames, void* self);

@@ -1,27 +1,40 @@
-// A JACK server of the tests' own on the dummy driver (no sound hardware), under a name of its
-// own so that it never meets a user's server (RDN417_TEST_JACK_SERVER, else "rdn417-test");
-// clients of this process find it through JACK_DEFAULT_SERVER. One test program at a time.
+// A JACK server of the tests' own on the dummy driver (no sound hardware), under a name that no
+// other program or test run uses at the same time, so that it never meets a user's server or
+// that of a second test run on the machine; clients of this process find it through
+// JACK_DEFAULT_SERVER.
 #pragma once
 
 #include "child_process.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 class JackServer {
   public:
+    // How many names the test servers share (see jack_server.cpp), and how long a server waits
+    // for one of them to be free.
+    static constexpr int kNames = 6;
+    static constexpr std::chrono::seconds kNameLimit{180};
+
     // Empty reason when the server runs.
     JackServer();
     ~JackServer();
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
 
     const std::string& unavailable() const { return reason_; }
+    const std::string& name() const { return name_; }
 
     // Kills the server as a crash would, and starts it again under the same name.
     void kill();
     bool start();
 
   private:
+    bool claimName();
+
     std::string name_;
+    int nameLock_ = -1;
     std::unique_ptr<ChildProcess> jackd_;
     std::string reason_;
 };
