@@ -2,6 +2,7 @@
 // read and an atomic replacement) with 10, 10^3 and 10^5 other keys in the file. Both should
 // grow in proportion to the file.
 #include "platform/win32.h"
+#include "test_environment.h"
 
 #include <benchmark/benchmark.h>
 
@@ -61,14 +62,9 @@ BENCHMARK(BM_SaveSettings)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMi
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A folder of the benchmark's own: the user's settings stay untouched.
-    char settings[] = "/tmp/rdn417-settings-bench-XXXXXX";
-    if (mkdtemp(settings) == nullptr)
-        return 1;
-    setenv("XDG_CONFIG_HOME", settings, 1);
+    UseOwnSettingsFolder();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove_all(settings);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #ifndef _WIN32
 #include "pump.h"
+#include "test_environment.h"
 #endif
 
 #include <cstdlib>
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     // Windows has its own platform and its own MIDI ports.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("RDN417_MIDI_BACKEND", "virtual", 1);
+    UseOwnSettingsFolder();
 #endif
     QApplication app(argc, argv);
 #ifndef _WIN32
