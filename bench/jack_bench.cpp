@@ -2,6 +2,7 @@
 // delivery thread, RtMidi) beside the same bytes sent with RtMidi directly, in the same run,
 // against a JACK server of the benchmark's own on the dummy driver.
 #include "app/ParameterMessage.h"
+#include "await.h"
 #include "jack_peer.h"
 #include "jack_server.h"
 #include "latency.h"
@@ -26,9 +27,11 @@ constexpr const char* kPeer = "rdn417-bench-peer";
 
 JackPeer* peer = nullptr;
 
-void waitForPeer(std::size_t count) {
-    while (peer->receivedCount() < count)
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
+bool awaitPeer(benchmark::State& state, std::size_t count) {
+    return Await(
+        state, "messages received by the JACK peer", [] { return peer->receivedCount(); },
+        static_cast<long long>(count),
+        [] { std::this_thread::sleep_for(std::chrono::microseconds(50)); });
 }
 
 void releaseCompletions() {
@@ -54,13 +57,13 @@ void BM_ComponentToJackClient(benchmark::State& state) {
         const std::size_t target = peer->receivedCount() + 1;
         const auto start = LatencyRecorder::Clock::now();
         out.SendLongMessage(kMessage.data(), kMessage.size());
-        waitForPeer(target);
+        if (!awaitPeer(state, target))
+            break;
         latencies.add(state, start);
         releaseCompletions();
     }
     latencies.report(state);
-    while (out.PendingLongMessages() > 0)
-        platform::PumpMessages(10);
+    AwaitCompletions(state, out);
     out.Close();
 }
 BENCHMARK(BM_ComponentToJackClient)->UseManualTime()->Iterations(300);
@@ -73,9 +76,8 @@ void BM_ComponentBurstToJackClient(benchmark::State& state) {
         const std::size_t target = peer->receivedCount() + kBurst;
         for (int i = 0; i < kBurst; ++i)
             out.SendLongMessage(kMessage.data(), kMessage.size());
-        waitForPeer(target);
-        while (out.PendingLongMessages() > 0)
-            platform::PumpMessages(1);
+        if (!awaitPeer(state, target) || !AwaitCompletions(state, out))
+            break;
     }
     state.SetItemsProcessed(state.iterations() * kBurst);
     out.Close();
@@ -105,7 +107,8 @@ void BM_RtMidiDirectToJackClient(benchmark::State& state) {
         const std::size_t target = peer->receivedCount() + 1;
         const auto start = LatencyRecorder::Clock::now();
         out->sendMessage(kMessage.data(), kMessage.size());
-        waitForPeer(target);
+        if (!awaitPeer(state, target))
+            break;
         latencies.add(state, start);
     }
     latencies.report(state);
@@ -122,7 +125,8 @@ void BM_RtMidiDirectBurstToJackClient(benchmark::State& state) {
         const std::size_t target = peer->receivedCount() + kBurst;
         for (int i = 0; i < kBurst; ++i)
             out->sendMessage(kMessage.data(), kMessage.size());
-        waitForPeer(target);
+        if (!awaitPeer(state, target))
+            break;
     }
     state.SetItemsProcessed(state.iterations() * kBurst);
 }
@@ -182,8 +186,8 @@ void BM_SendLongMessageToCompletion(benchmark::State& state) {
     waitForJackToDrain();
     for (auto _ : state) {
         out.SendLongMessage(kMessage.data(), kMessage.size());
-        while (out.PendingLongMessages() > 0)
-            platform::PumpMessages(1);
+        if (!AwaitCompletions(state, out))
+            break;
     }
     waitForJackToDrain();
     out.Close();

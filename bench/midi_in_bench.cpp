@@ -1,6 +1,7 @@
 // The input path: the driver callback's cost per event (queue push and posted notice), and
 // events per second from the backend to the owner's read, beside the backend's own delivery
 // to a bare callback with no component in the same run.
+#include "await.h"
 #include "midi/CallbackContext.h"
 #include "midi/MidiEventQueue.h"
 #include "midi/MidiIn.h"
@@ -54,8 +55,10 @@ void BM_InjectToOwnerRead(benchmark::State& state) {
         read = 0;
         for (int i = 0; i < kBurst; ++i)
             virtual_midi::InjectShort(0, 0x403C90);
-        while (read < kBurst)
-            platform::PumpMessages(-1);
+        if (!Await(
+                state, "events read by the input's owner", [&] { return read; }, kBurst,
+                [] { platform::PumpMessages(10); }))
+            break;
     }
     state.SetItemsProcessed(state.iterations() * kBurst);
     state.counters["dropped"] = in.DroppedEventCount();
@@ -78,8 +81,10 @@ void BM_RawBackendDelivery(benchmark::State& state) {
         rawDelivered.store(0);
         for (int i = 0; i < kBurst; ++i)
             virtual_midi::InjectShort(0, 0x403C90);
-        while (rawDelivered.load(std::memory_order_acquire) < kBurst) {
-        }
+        if (!Await(
+                state, "events delivered to the bare callback",
+                [] { return rawDelivered.load(std::memory_order_acquire); }, kBurst, [] {}))
+            break;
     }
     state.SetItemsProcessed(state.iterations() * kBurst);
     midiInReset(in);

@@ -1,6 +1,7 @@
 // A 7-byte parameter message from SendLongMessage until its header is freed on the GUI thread,
 // beside the same bytes sent straight through midiOutLongMsg with no component in between.
 #include "app/ParameterMessage.h"
+#include "await.h"
 #include "latency.h"
 #include "midi/MidiOut.h"
 #include "platform/win32.h"
@@ -16,9 +17,10 @@ namespace {
 const ParameterMessageBytes kMessage = ParameterMessage(0, 126, 60);
 constexpr int kBurst = 1000;
 
-void pumpUntilFinished(const int& finished, int target) {
-    while (finished < target)
-        platform::PumpMessages(-1);
+bool awaitFinished(benchmark::State& state, const int& finished, int target) {
+    return Await(
+        state, "completions reported to the output's owner", [&] { return finished; }, target,
+        [] { platform::PumpMessages(10); });
 }
 
 void BM_ComponentLatency(benchmark::State& state) {
@@ -32,7 +34,8 @@ void BM_ComponentLatency(benchmark::State& state) {
         const int target = finished + 1;
         const auto start = LatencyRecorder::Clock::now();
         out.SendLongMessage(kMessage.data(), kMessage.size());
-        pumpUntilFinished(finished, target);
+        if (!awaitFinished(state, finished, target))
+            break;
         latencies.add(state, start);
     }
     latencies.report(state);
@@ -50,7 +53,8 @@ void BM_ComponentThroughput(benchmark::State& state) {
         finished = 0;
         for (int i = 0; i < kBurst; ++i)
             out.SendLongMessage(kMessage.data(), kMessage.size());
-        pumpUntilFinished(finished, kBurst);
+        if (!awaitFinished(state, finished, kBurst))
+            break;
     }
     state.SetItemsProcessed(state.iterations() * kBurst);
     out.Close();
@@ -69,9 +73,10 @@ struct Direct {
                     reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
         return handle;
     }
-    void waitFor(int count) {
-        while (done.load(std::memory_order_acquire) < count) {
-        }
+    bool waitFor(benchmark::State& state, int count) {
+        return Await(
+            state, "completions delivered to the bare callback",
+            [&] { return done.load(std::memory_order_acquire); }, count, [] {});
     }
 };
 
@@ -94,7 +99,8 @@ void BM_DirectLatency(benchmark::State& state) {
         const int target = direct.done.load() + 1;
         midiOutPrepareHeader(out, &header, sizeof header);
         midiOutLongMsg(out, &header, sizeof header);
-        direct.waitFor(target);
+        if (!direct.waitFor(state, target))
+            break;
         midiOutUnprepareHeader(out, &header, sizeof header);
         latencies.add(state, start);
     }
@@ -116,7 +122,8 @@ void BM_DirectThroughput(benchmark::State& state) {
             midiOutPrepareHeader(out, &header, sizeof header);
             midiOutLongMsg(out, &header, sizeof header);
         }
-        direct.waitFor(kBurst);
+        if (!direct.waitFor(state, kBurst))
+            break;
         for (auto& header : headers)
             midiOutUnprepareHeader(out, &header, sizeof header);
     }

@@ -1,10 +1,12 @@
 // Cost of PostMessageA and of one posted message's trip from another thread to the window
 // procedure, beside a Qt queued call measured the same way in the same run.
+#include "await.h"
 #include "platform/win32.h"
 
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -108,8 +110,10 @@ void BM_PostedMessageTrip(benchmark::State& state) {
     for (auto _ : state) {
         arrived = false;
         poster.fire();
-        while (!arrived)
-            platform::PumpMessages(-1);
+        if (!Await(
+                state, "the posted message", [&] { return arrived; }, 1,
+                [] { platform::PumpMessages(10); }))
+            break;
         const double us = static_cast<double>(nowNs() - sentAt) / 1000.0;
         latencies.push_back(us);
         state.SetIterationTime(us / 1e6);
@@ -132,11 +136,16 @@ void BM_QtQueuedCallTrip(benchmark::State& state) {
             },
             Qt::QueuedConnection);
     });
+    // Wakes the waiting event loop now and then, so that the wait's deadline is seen.
+    QTimer wake;
+    wake.start(100);
     for (auto _ : state) {
         arrived = false;
         poster.fire();
-        while (!arrived)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!Await(
+                state, "the queued call", [&] { return arrived; }, 1,
+                [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }))
+            break;
         const double us = static_cast<double>(nowNs() - sentAt) / 1000.0;
         latencies.push_back(us);
         state.SetIterationTime(us / 1e6);

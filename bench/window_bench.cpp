@@ -2,6 +2,7 @@
 // pointer move on the NoteRef pot to the parameter message reaching the simulated converter,
 // and re-reading the port lists when a combo opens.
 #include "app/Unit1.h"
+#include "await.h"
 #include "latency.h"
 #include "platform/virtual_midi.h"
 #include "test_environment.h"
@@ -60,8 +61,10 @@ void BM_PointerMoveToConverter(benchmark::State& state) {
                          Qt::NoModifier);
         const auto start = LatencyRecorder::Clock::now();
         QApplication::sendEvent(pot, &move);
-        while (virtual_midi::Converter().parameterMessages == before) {
-        }
+        if (!Await(
+                state, "parameter messages at the simulated converter",
+                [] { return virtual_midi::Converter().parameterMessages; }, before + 1, [] {}))
+            break;
         latencies.add(state, start);
         if (moves % 256 == 0) {
             state.PauseTiming();
