@@ -21,6 +21,18 @@ if [[ -f $prefix/lib/cmake/Qt6/qt.toolchain.cmake ]]; then
 fi
 mkdir -p "$cache"
 
+# One run at a time makes the cache; another one waits for it (at most three hours, longer than
+# any build here takes) and then finds it made.
+exec 9>"$cache/.lock"
+if ! flock -n 9; then
+    say "another run is making Qt in $cache; waiting for it (at most 3 hours)"
+    flock -w 10800 9 || { say "the other run did not finish within 3 hours"; exit 1; }
+fi
+if [[ -f $prefix/lib/cmake/Qt6/qt.toolchain.cmake ]]; then
+    echo "$prefix"
+    exit 0
+fi
+
 # A copy made by this same recipe, where one is at hand.
 seed=../shared/windows-qt/qt6-mingw-$version-static.tar.xz
 seed_sha256=cfccd71f7578fab1b4fa742a3545f20b4df0fba760ed6059f63273fceb981cc0
@@ -38,6 +50,10 @@ if [[ -f $seed && $key == "$seed_recipe" ]]; then
     say "$seed does not have the expected sha256; building from source"
 fi
 
+say "Qt $version for Windows is not in $cache yet: it is built once, from Debian's source"
+say "package, with MinGW-w64 (static; Core, Gui, Widgets, Test). That takes about an hour on two"
+say "cores; every later run takes it from $prefix in a moment."
+
 # Debian's source package, fetched with a private apt configuration whose one deb-src entry
 # is the mirror and suite of the system's own first binary entry.
 work=$cache/qt6-mingw-$version-$key-build
@@ -53,7 +69,7 @@ apt=(-o "Dir::Etc::SourceList=$work/apt/sources.list" -o Dir::Etc::SourceParts=/
     -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache::Archives=$work/apt/archives")
 source_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 say "fetching qt6-base $source_version (deb-src $uri $suite)"
-apt-get "${apt[@]}" -qq update
+apt-get "${apt[@]}" -o DPkg::Lock::Timeout=600 -qq update
 (cd "$work" && apt-get "${apt[@]}" -qq source --download-only "qt6-base=$source_version")
 rm -rf "$work/qtbase"
 dpkg-source -x --no-check "$work"/qt6-base_*.dsc "$work/qtbase" >/dev/null
@@ -73,7 +89,8 @@ say "configuring"
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >"$work/configure.log" 2>&1 ||
     { tail -n 30 "$work/configure.log" >&2; exit 1; }
 say "building (about an hour on two cores; the log is $work/build.log)"
-ninja -C "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1 &
+# Four hours at most: a build that is still going then is stuck.
+timeout 14400 ninja -C "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1 &
 builder=$!
 while kill -0 "$builder" 2>/dev/null; do
     sleep 60

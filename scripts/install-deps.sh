@@ -12,7 +12,7 @@ packages=(
 if [[ ${1:-} == --test ]]; then
     packages+=(
         libgtest-dev libgmock-dev googletest libbenchmark-dev
-        jackd2 coreutils
+        jackd2 coreutils stress-ng
         clang-format clang libclang-rt-14-dev
         g++-mingw-w64-x86-64-posix wine64 wine
         xvfb xauth xdotool x11-utils imagemagick dpkg-dev patch xz-utils
@@ -33,7 +33,9 @@ if ((${#missing[@]} > 0)); then
         sudo=(sudo)
     fi
     echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
+    # Another install on the machine (a second test run, say) holds dpkg's lock for a while.
+    lock=(-o DPkg::Lock::Timeout=900)
+    "${sudo[@]}" apt-get "${lock[@]}" update -qq
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -3,13 +3,61 @@
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, cross-builds the Windows program with
 # its tests (Qt for MinGW from scripts/build-qt-mingw.sh) and runs them and the program under
-# Wine, and fuzzes the registry hive parser for a minute.
+# Wine, and fuzzes the registry hive parser for a minute. Ends with how long each stage took.
+#
+# A run keeps to itself: temporary files, settings folders and the runtime folder are under
+# build/tmp, the Wine prefix is build/wine-prefix, each display is a new Xvfb, and every JACK
+# server a test starts has a name no other program uses at the time, so two runs (two clones)
+# on one machine, or a user's own JACK server, never meet. Every step has a time limit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Stage names and times, for the summary at the end (also when a stage fails).
+stages=()
+current=
+started=$SECONDS
+stage() {
+    endStage passed
+    current=$1
+    started=$SECONDS
+    echo "== $1"
+}
+endStage() {
+    [[ -n $current ]] && stages+=("$(printf '%-72s %5d s  %s' "$current" $((SECONDS - started)) "$1")")
+    current=
+}
+summary() {
+    local code=${1:-$?}
+    endStage "$( ((code == 0)) && echo passed || echo FAILED)"
+    echo "== summary"
+    printf '%s\n' "${stages[@]}"
+    printf '%-72s %5d s  %s\n' "all" "$SECONDS" "$( ((code == 0)) && echo passed || echo FAILED)"
+}
+trap summary EXIT
+
+# Runs a program with a time limit; past it the program is ended and the stage fails, saying
+# what it was.
+limit() {
+    local seconds=$1
+    shift
+    local code=0
+    timeout -k 10 "$seconds" "$@" || code=$?
+    if ((code == 124 || code == 137)); then
+        echo "test: $* did not finish within $seconds s and was ended" >&2
+    fi
+    return "$code"
+}
+
+stage "install what is missing"
 scripts/install-deps.sh --test
 
-echo "== clang-format"
+export TMPDIR=$PWD/build/tmp XDG_RUNTIME_DIR=$PWD/build/tmp/runtime
+rm -rf "$TMPDIR"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+display=(scripts/with-display.sh)
+
+stage "clang-format"
 find app controls midi platform tests bench fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null |
     xargs -r clang-format --dry-run --Werror
 
@@ -32,12 +80,12 @@ configure() {
     cmake --build "$dir" "${targets[@]}"
 }
 
-echo "== build and test"
+stage "build and test"
 # The Designer plugin is asked for: the dependencies above bring what it needs.
 configure build/test -DRDN417_DESIGNER_PLUGIN=ON
 QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure --timeout 300
 
-echo "== the program alone, as on a machine without JACK's or Qt Test's development files"
+stage "the program alone, as on a machine without JACK's or Qt Test's development files"
 # pkg-config sees an RtMidi built without JACK and no JACK; Qt Test cannot be found.
 pc=$PWD/build/pkgconfig-without-jack
 mkdir -p "$pc"
@@ -51,25 +99,32 @@ if grep -qE '^(JACK_FOUND:INTERNAL=1|Qt6Test_DIR:PATH=/)' build/program-only/CMa
     exit 1
 fi
 
-echo "== install, validators, .deb"
-xvfb-run -a -s "-screen 0 1024x768x24" tests/install/installed_test.sh build/test
+stage "install, validators, .deb"
+limit 600 "${display[@]}" tests/install/installed_test.sh build/test
 
-echo "== benchmarks build and start (numbers from this run mean nothing)"
+stage "benchmarks build and start (numbers from this run mean nothing)"
+# A benchmark that ends with an error (a peer that never answered, say) fails the stage.
 for bench in build/test/bench/*_bench; do
-    QT_QPA_PLATFORM=offscreen "$bench" --benchmark_min_time=0.001 >/dev/null
+    log=$TMPDIR/$(basename "$bench").log
+    QT_QPA_PLATFORM=offscreen limit 600 "$bench" --benchmark_min_time=0.001 >"$log" 2>&1 ||
+        { cat "$log"; exit 1; }
+    if grep -q "ERROR OCCURRED" "$log"; then
+        grep "ERROR OCCURRED" "$log" | sed "s|^|$(basename "$bench"): |" >&2
+        exit 1
+    fi
 done
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 configure build/asan -DRDN417_SANITIZE=address -DRDN417_GUI=OFF -DRDN417_BENCHMARKS=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/asan --output-on-failure --timeout 300
 
-echo "== UndefinedBehaviorSanitizer: the controls' arithmetic"
+stage "UndefinedBehaviorSanitizer: the controls' arithmetic"
 # Qt is not built with the sanitizers; UBSan alone needs nothing of it.
 configure build/ubsan -DRDN417_SANITIZE=undefined -DRDN417_BENCHMARKS=OFF --target controls_tests
-QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 build/ubsan/tests/controls/controls_tests
+QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 limit 300 build/ubsan/tests/controls/controls_tests
 
-echo "== ThreadSanitizer"
+stage "ThreadSanitizer"
 configure build/tsan -DRDN417_SANITIZE=thread -DRDN417_GUI=OFF -DRDN417_BENCHMARKS=OFF
 # Address-space randomisation off: some kernels map memory where TSan cannot shadow it.
 norandom=()
@@ -79,30 +134,32 @@ fi
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     "${norandom[@]}" ctest --test-dir build/tsan --output-on-failure --timeout 300
 
-echo "== Windows (MinGW-w64, static, with a static Qt) under Wine"
+stage "Qt for MinGW-w64 (from its cache when it is there)"
 qt=$(scripts/build-qt-mingw.sh)
+
+stage "Windows (MinGW-w64, static, with a static Qt) under Wine"
 export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
 if [[ ! -d $WINEPREFIX ]]; then
-    wineboot -i >/dev/null 2>&1
+    limit 300 wineboot -i >/dev/null 2>&1
 fi
+# The prefix's wineserver goes with the stage, whatever the programs left running.
+trap 'code=$?; timeout 30 wineserver -k 2>/dev/null || true; summary "$code"' EXIT
 configure build/windows -DRDN417_GUI=ON -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-posix.cmake"
 # Every program's exit code counts: a missing DLL makes Wine fail without a word. The controls'
 # tests and the program need a display: Qt has no offscreen platform on Windows.
-display=(xvfb-run -a -s "-screen 0 1024x768x24")
 if ! "${display[@]}" ctest --test-dir build/windows --timeout 300 -V >build/windows/ctest.log 2>&1; then
     cat build/windows/ctest.log
     exit 1
 fi
 grep -E '(tests? from .* ran|PASSED|tests passed)' build/windows/ctest.log
-"${display[@]}" tests/windows/program_test.sh build/windows/app/rdn417-config.exe
+limit 900 "${display[@]}" tests/windows/program_test.sh build/windows/app/rdn417-config.exe
 cmake --build build/windows --target package >/dev/null
 ls build/windows/rdn417-config-*-windows-x64.zip
 
-echo "== libFuzzer: registry hive parser, 60 s"
+stage "libFuzzer: registry hive parser, 60 s"
 configure build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DRDN417_FUZZ=ON -DRDN417_GUI=OFF \
     -DRDN417_TESTS=OFF -DRDN417_BENCHMARKS=OFF
 corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
 cp fuzz/corpus/hive/* "$corpus"/
-build/fuzz/fuzz/hive_fuzz -max_total_time=60 -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
+limit 300 build/fuzz/fuzz/hive_fuzz -max_total_time=60 -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
