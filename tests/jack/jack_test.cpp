@@ -112,9 +112,9 @@ class Dump {
     ::testing::AssertionResult waitFor(std::size_t count) {
         if (PumpUntil([&] { return messages().size() >= count; }, kJackLimitMs))
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << name_ << " printed " << messages().size()
-                                             << " messages, not " << count << ", in "
-                                             << kJackLimitMs << " ms: " << process_.output();
+        return ::testing::AssertionFailure()
+               << name_ << " printed " << messages().size() << " messages, not " << count << ", in "
+               << kJackLimitMs << " ms: " << process_.output();
     }
 
   private:
