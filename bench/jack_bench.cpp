@@ -23,7 +23,9 @@ namespace {
 
 const ParameterMessageBytes kMessage = ParameterMessage(0, 126, 60);
 constexpr int kBurst = 100;
-constexpr const char* kPeer = "rdn417-bench-peer";
+// Client names end with the server's suffix: two benchmark runs at once must not share one.
+std::string peerName;
+std::string ownSuffix;
 
 JackPeer* peer = nullptr;
 
@@ -41,7 +43,7 @@ void releaseCompletions() {
 
 // Opens the peer's port, or says why the benchmark is skipped.
 bool openPeer(TMidiOutput& out, benchmark::State& state) {
-    out.SetProductName(std::string(kPeer) + ":in");
+    out.SetProductName(peerName + ":in");
     if (out.Open())
         return true;
     state.SkipWithError("the peer's port did not open");
@@ -86,9 +88,9 @@ BENCHMARK(BM_ComponentBurstToJackClient)->Unit(benchmark::kMillisecond)->Iterati
 
 // RtMidi straight to the peer, no component and no platform layer.
 std::unique_ptr<RtMidiOut> directOutput() {
-    auto out = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "rdn417-bench-direct");
+    auto out = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "rdn417-bench-direct" + ownSuffix);
     for (unsigned i = 0; i < out->getPortCount(); ++i) {
-        if (out->getPortName(i) == std::string(kPeer) + ":in") {
+        if (out->getPortName(i) == peerName + ":in") {
             out->openPort(i, "out");
             return out;
         }
@@ -137,7 +139,8 @@ BENCHMARK(BM_RtMidiDirectBurstToJackClient)->Unit(benchmark::kMillisecond)->Iter
 class PortCrowd {
   public:
     explicit PortCrowd(int ports) {
-        client_ = jack_client_open("rdn417-bench-crowd", JackNoStartServer, nullptr);
+        client_ = jack_client_open(("rdn417-bench-crowd" + ownSuffix).c_str(), JackNoStartServer,
+                                   nullptr);
         if (client_ == nullptr)
             return;
         for (int i = 1; i < ports; ++i)
@@ -236,7 +239,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "jack_bench: %s\n", server.unavailable().c_str());
         return 0;
     }
-    JackPeer receiver(kPeer);
+    ownSuffix = server.suffix();
+    peerName = "rdn417-bench-peer" + ownSuffix;
+    JackPeer receiver(peerName);
     peer = &receiver;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -32,6 +32,12 @@ using Bytes = std::vector<std::uint8_t>;
 JackServer* server = nullptr;
 std::string program;
 constexpr const char* kServerLine = "JACK server of these tests: ";
+
+// A client name of this program's own: two test programs at once must not share one (see
+// JackServer).
+std::string Own(const std::string& name) {
+    return name + server->suffix();
+}
 constexpr int kJackLimitMs = 15000;
 
 class Jack : public ::testing::Test {
@@ -52,7 +58,7 @@ class Dump {
 
   public:
     explicit Dump(const std::string& name)
-        : name_(name), process_({"stdbuf", "-oL", "jack_midi_dump", name}) {}
+        : name_(Own(name)), process_({"stdbuf", "-oL", "jack_midi_dump", name_}) {}
 
     std::string port() const { return name_ + ":input"; }
 
@@ -179,10 +185,10 @@ TEST_F(Jack, TwoTestProgramsAtOnceEachRunAServerOfTheirOwn) {
 }
 
 TEST_F(Jack, AJackClientsMessagesReachTheInputComponent) {
-    JackPeer peer("rdn417-peer-in");
+    JackPeer peer(Own("rdn417-peer-in"));
     ASSERT_TRUE(peer.ok());
     TMidiInput in(nullptr);
-    ASSERT_TRUE(OpenOnceListed(in, "rdn417-peer-in:out"));
+    ASSERT_TRUE(OpenOnceListed(in, Own("rdn417-peer-in") + ":out"));
     in.Start();
     const Bytes sysex = Parameter(1, 125, 74);
     peer.send({0x90, 0x3C, 0x40});
@@ -256,10 +262,10 @@ TEST_F(Jack, AServerThatDiesTakesItsPortsAndOneThatComesBackIsUsedAgain) {
         TMidiOutput out(nullptr);
         out.SetProductName(dump.port());
         ASSERT_TRUE(out.Open());
-        auto peer = std::make_unique<JackPeer>("rdn417-peer-dies");
+        auto peer = std::make_unique<JackPeer>(Own("rdn417-peer-dies"));
         ASSERT_TRUE(peer->ok());
         TMidiInput in(nullptr);
-        ASSERT_TRUE(OpenOnceListed(in, "rdn417-peer-dies:out"));
+        ASSERT_TRUE(OpenOnceListed(in, Own("rdn417-peer-dies") + ":out"));
         // This process's clients other than the program's are closed first: libjack frees
         // the dead ones when the next client opens.
         peer.reset();
@@ -376,7 +382,7 @@ TEST_F(Jack, TheWindowShowsEverySendThatTheDeadServerLostAndReopensThePortOnceIt
 }
 
 TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMessage) {
-    JackPeer keyboard("rdn417-keys");
+    JackPeer keyboard(Own("rdn417-keys"));
     ASSERT_TRUE(keyboard.ok());
     Dump dump("rdn417-dump-learn");
     ASSERT_TRUE(dump.listed());
@@ -385,7 +391,7 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     PickOutput(form, dump.port());
-    const int input = form.cmbInput->findText(QStringLiteral("rdn417-keys:out"));
+    const int input = form.cmbInput->findText(QString::fromStdString(Own("rdn417-keys") + ":out"));
     ASSERT_GE(input, 0);
     form.cmbInput->setCurrentIndex(input);
     emit form.cmbInput->activated(input);

@@ -26,6 +26,9 @@ JackServer::JackServer() {
     if (!claimName())
         return;
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    // JACK binds an opening client's socket by the client's name alone, whatever the server:
+    // the program's clients take a name as much of their own as the server's.
+    setenv("RDN417_CLIENT_NAME", ("RDN417 Config" + suffix()).c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
     start();
 }
@@ -68,7 +71,7 @@ bool JackServer::start() {
     jackd_ = std::make_unique<ChildProcess>(std::vector<std::string>{
         "jackd", "-n", name_, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"});
     // jack_wait returns once the server takes clients.
-    ChildProcess wait({"jack_wait", "-w", "-t", "10"});
+    ChildProcess wait({"jack_wait", "-n", "rdn417-wait" + suffix(), "-w", "-t", "10"});
     if (!wait.waitForOutput("server is available", std::chrono::seconds(12)) || !jackd_->running())
         reason_ = "jackd -n " + name_ + " did not start within 12 s: " + jackd_->output();
     return reason_.empty();

@@ -25,6 +25,9 @@ class JackServer {
 
     const std::string& unavailable() const { return reason_; }
     const std::string& name() const { return name_; }
+    // Ends the name of every JACK client of the program's, so that no other test program's
+    // clients have the same names (see the constructor).
+    std::string suffix() const { return name_.substr(name_.rfind('-')); }
 
     // Kills the server as a crash would, and starts it again under the same name.
     void kill();

@@ -1,5 +1,7 @@
 #include "jack_watch.h"
 
+#include "rtmidi_backend.h"
+
 #include <jack/jack.h>
 
 #include <chrono>
@@ -30,7 +32,8 @@ bool JackWatch::connect() {
     if (std::chrono::steady_clock::now() < quietUntil_)
         return false;
     down_.store(false, std::memory_order_relaxed);
-    client_ = jack_client_open("RDN417 Config watch", JackNoStartServer, nullptr);
+    client_ = jack_client_open((RtMidiBackend::ClientName() + " watch").c_str(), JackNoStartServer,
+                               nullptr);
     if (client_ == nullptr)
         return false;
     jack_on_info_shutdown(

@@ -33,7 +33,7 @@ MMRESULT RtMidiBackend::openOutput(unsigned index, std::unique_ptr<OutputConnect
     const MMRESULT opened = openPort(
         index, true,
         [this](LiveClient& client, unsigned rtIndex) {
-            return client.open<RtMidiOut>(api_, kClientName, rtIndex, [](RtMidiOut&) {});
+            return client.open<RtMidiOut>(api_, ClientName().c_str(), rtIndex, [](RtMidiOut&) {});
         },
         live);
     if (opened == MMSYSERR_NOERROR)

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <type_traits>
 
 namespace platform::midi {
@@ -127,7 +129,7 @@ template <typename Probe>
 std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& probe) {
     std::vector<Port> ports;
     auto add = [&](const std::string& name, unsigned rtIndex) {
-        if (!name.empty() && name.rfind(kClientName, 0) != 0)
+        if (!name.empty() && name.rfind(ClientName(), 0) != 0)
             ports.push_back({HostPortName(name), rtIndex});
     };
     if (api_ == RtMidi::UNIX_JACK && JackWatch::Available()) {
@@ -140,7 +142,7 @@ std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& pro
     if (unreachable_)
         return ports;
     if (!probe) {
-        probe = makeClient<Probe>(api_, std::string(kClientName) + " probe", probeErrors);
+        probe = makeClient<Probe>(api_, ClientName() + " probe", probeErrors);
         if (!probe) {
             // No sequencer to talk to: said once.
             unreachable_ = true;
@@ -192,6 +194,14 @@ MMRESULT RtMidiBackend::openPort(unsigned index, bool output,
     clients_.push_back(opened);
     live = std::move(opened);
     return MMSYSERR_NOERROR;
+}
+
+const std::string& RtMidiBackend::ClientName() {
+    static const std::string name = [] {
+        const char* chosen = std::getenv("RDN417_CLIENT_NAME");
+        return std::string(chosen != nullptr && *chosen != '\0' ? chosen : "RDN417 Config");
+    }();
+    return name;
 }
 
 }  // namespace platform::midi

@@ -96,8 +96,11 @@ class RtMidiBackend : public Backend {
     MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
                        std::unique_ptr<InputConnection>& connection) override;
 
-    // Our own ports are left out of the lists: the program is not its own peer.
-    static constexpr const char* kClientName = "RDN417 Config";
+    // The program's client name, "RDN417 Config" unless RDN417_CLIENT_NAME names another. Our
+    // own ports are left out of the lists: the program is not its own peer. Two copies of the
+    // program on two JACK servers need names of their own: JACK binds the socket of a client
+    // that opens by the client's name alone, whatever its server.
+    static const std::string& ClientName();
 
   private:
     struct Port {
