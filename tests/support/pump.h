@@ -3,12 +3,15 @@
 
 #include "platform/win32.h"
 
+#include <chrono>
 #include <functional>
 
 // Pumps posted messages on this thread until a condition holds or a generous limit passes.
+// The limit is time on the clock: a pump returns early whenever messages arrive.
 template <typename Condition>
 bool PumpUntil(Condition done, int limitMs = 5000) {
-    for (int waited = 0; !done() && waited < limitMs; waited += 5)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
         platform::PumpMessages(5);
     return done();
 }
