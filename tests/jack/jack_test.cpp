@@ -64,7 +64,7 @@ class Dump {
 
     // Waits until the port is in the output list and the dump prints what reaches it. JACK's
     // clients may be slow to come up on a busy machine, hence the generous limits.
-    bool listed() {
+    ::testing::AssertionResult listed() {
         const bool found = PumpUntil(
             [&] {
                 for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
@@ -75,23 +75,35 @@ class Dump {
                 return false;
             },
             kJackLimitMs);
-        return found && running();
+        if (!found)
+            return ::testing::AssertionFailure()
+                   << port() << " was not listed within " << kJackLimitMs << " ms";
+        return running();
     }
 
     // Its port is registered a moment before the client runs, and what reaches the port in
-    // between is never printed: a probe client sends a message of its own until the dump has
-    // printed one. messages() leaves the probes out.
-    bool running() {
+    // between is never printed: a probe client connects once the dump is active and sends a
+    // message of its own until the dump has printed one. messages() leaves the probes out.
+    ::testing::AssertionResult running() {
         JackPeer probe(name_ + "-probe", false);
-        if (!probe.ok() || !probe.connectTo(port()))
-            return false;
-        return PumpUntil(
+        if (!probe.ok())
+            return ::testing::AssertionFailure()
+                   << "the probe client of " << name_ << " did not open";
+        // JACK connects no port of a client that is not active yet.
+        if (!PumpUntil([&] { return probe.connectTo(port()); }, kJackLimitMs))
+            return ::testing::AssertionFailure() << "the probe could not connect to " << port()
+                                                 << " within " << kJackLimitMs << " ms";
+        const bool printed = PumpUntil(
             [&] {
                 probe.send(kProbe);
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 return process_.output().find(kProbeText) != std::string::npos;
             },
             kJackLimitMs);
+        if (!printed)
+            return ::testing::AssertionFailure() << name_ << " printed no probe within "
+                                                 << kJackLimitMs << " ms: " << process_.output();
+        return ::testing::AssertionSuccess();
     }
 
     // The messages it printed, each as its bytes.
@@ -296,7 +308,8 @@ TEST_F(Jack, AServerThatDiesTakesItsPortsAndOneThatComesBackIsUsedAgain) {
 TEST_F(Jack, DISABLED_TheProgramEndsCleanlyAfterTheServerDied) {
     Dump first("rdn417-dump-exit-1");
     Dump second("rdn417-dump-exit-2");
-    ASSERT_TRUE(first.listed() && second.listed());
+    ASSERT_TRUE(first.listed());
+    ASSERT_TRUE(second.listed());
     static TMidiOutput open(nullptr);
     open.SetProductName(first.port());
     ASSERT_TRUE(open.Open());

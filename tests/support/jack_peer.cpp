@@ -2,6 +2,8 @@
 
 #include <jack/midiport.h>
 
+#include <cerrno>
+
 JackPeer::JackPeer(const std::string& name, bool receives) : name_(name) {
     client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (client_ == nullptr)
@@ -43,7 +45,8 @@ bool JackPeer::connectFrom(const std::string& source) {
 }
 
 bool JackPeer::connectTo(const std::string& destination) {
-    return jack_connect(client_, (name_ + ":out").c_str(), destination.c_str()) == 0;
+    const int result = jack_connect(client_, (name_ + ":out").c_str(), destination.c_str());
+    return result == 0 || result == EEXIST;
 }
 
 // JACK's thread. A test peer may lock: the server runs without real-time scheduling here.

@@ -29,7 +29,8 @@ class JackPeer {
     void send(std::vector<std::uint8_t> message);
     std::vector<Received> received();
     std::size_t receivedCount();
-    // Connects a port of another client to this client's input, or its output to another's.
+    // Connects a port of another client to this client's input, or its output to another's
+    // (true also when they already are).
     bool connectFrom(const std::string& source);
     bool connectTo(const std::string& destination);
 
