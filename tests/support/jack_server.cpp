@@ -18,7 +18,7 @@ std::filesystem::path LockFolder() {
 
 }  // namespace
 
-JackServer::JackServer() {
+JackServer::JackServer(int frames) : frames_(std::to_string(frames)) {
     if (!ChildProcess::installed("jackd")) {
         reason_ = "jackd is not installed (Debian package jackd2)";
         return;
@@ -69,7 +69,7 @@ bool JackServer::claimName() {
 bool JackServer::start() {
     reason_.clear();
     jackd_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "jackd", "-n", name_, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"});
+        "jackd", "-n", name_, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", frames_});
     // jack_wait returns once the server takes clients.
     ChildProcess wait({"jack_wait", "-n", "rdn417-wait" + suffix(), "-w", "-t", "10"});
     if (!wait.waitForOutput("server is available", std::chrono::seconds(12)) || !jackd_->running())
