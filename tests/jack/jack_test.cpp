@@ -202,6 +202,7 @@ TEST_F(Jack, AJackClientsMessagesReachTheInputComponent) {
     TMidiInput in(nullptr);
     ASSERT_TRUE(OpenOnceListed(in, Own("rdn417-peer-in") + ":out"));
     in.Start();
+    ASSERT_TRUE(PumpUntil([&] { return peer.sending(); }, kJackLimitMs));
     const Bytes sysex = Parameter(1, 125, 74);
     peer.send({0x90, 0x3C, 0x40});
     peer.send(sysex);
@@ -409,6 +410,7 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
     form.cmbInput->setCurrentIndex(input);
     emit form.cmbInput->activated(input);
     ASSERT_EQ(form.MidiInput1->State(), psOpen);
+    ASSERT_TRUE(PumpUntil([&] { return keyboard.sending(); }, kJackLimitMs));
     QTest::mouseClick(form.LearnNoteRef, Qt::LeftButton);
     keyboard.send({0x90, 0x40, 0x64});
     ASSERT_TRUE(dump.waitFor(1));

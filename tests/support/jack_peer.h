@@ -33,6 +33,8 @@ class JackPeer {
     // (true also when they already are).
     bool connectFrom(const std::string& source);
     bool connectTo(const std::string& destination);
+    // Whether JACK has connected the output "out" to a port: what it sends before is lost.
+    bool sending() const { return out_ != nullptr && jack_port_connected(out_) > 0; }
 
   private:
     static int process(jack_nframes_t frames, void* self);
