@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #ifndef _WIN32
-#include "pump.h"
+#include "qt_event_loop_pump.h"
 #include "test_environment.h"
 #endif
 
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 #endif
     QApplication app(argc, argv);
 #ifndef _WIN32
-    SetSettleDispatch([] { QCoreApplication::processEvents(); });
+    const QtEventLoopPump pump;
 #endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -34,6 +34,7 @@ class JackServer {
     // Kills the server as a crash would, and starts it again under the same name.
     void kill();
     bool start();
+    bool running() { return jackd_ && jackd_->running(); }
 
   private:
     bool claimName();

@@ -1,28 +1,36 @@
 #include "pump.h"
 
 #include "platform/virtual_midi.h"
+#include "platform/win32.h"
 
 #include <utility>
 
 namespace {
 
-std::function<void()>& settleDispatch() {
-    static std::function<void()> dispatch = [] {
-        while (platform::PumpMessages(0) > 0) {
-        }
-    };
-    return dispatch;
+std::function<void(int)>& pumpInUse() {
+    static std::function<void(int)> pump;
+    return pump;
 }
 
 }  // namespace
 
-void Settle() {
-    for (int round = 0; round < 3; ++round) {
-        virtual_midi::Flush();
-        settleDispatch()();
+void Pump(int waitMs) {
+    if (pumpInUse()) {
+        pumpInUse()(waitMs);
+        return;
+    }
+    platform::PumpMessages(waitMs);
+    while (platform::PumpMessages(0) > 0) {
     }
 }
 
-void SetSettleDispatch(std::function<void()> dispatch) {
-    settleDispatch() = std::move(dispatch);
+std::function<void(int)> SetPump(std::function<void(int)> pump) {
+    return std::exchange(pumpInUse(), std::move(pump));
+}
+
+void Settle() {
+    for (int round = 0; round < 3; ++round) {
+        virtual_midi::Flush();
+        Pump(0);
+    }
 }

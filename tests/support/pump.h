@@ -1,10 +1,15 @@
 // Waiting for what the MIDI layers do on their own threads, on this (the test's) thread.
 #pragma once
 
-#include "platform/win32.h"
-
 #include <chrono>
 #include <functional>
+
+// Waits up to waitMs for posted messages, then dispatches every one that waits. By default
+// straight from the mailbox; while a QtEventLoopPump lives, Qt's event loop does it, as in the
+// program, where what a notice raises is shown in a box instead of reaching the caller.
+void Pump(int waitMs);
+// Sets how Pump works (an empty function: straight from the mailbox); returns the previous way.
+std::function<void(int)> SetPump(std::function<void(int)> pump);
 
 // Pumps posted messages on this thread until a condition holds or a generous limit passes.
 // The limit is time on the clock: a pump returns early whenever messages arrive.
@@ -12,7 +17,7 @@ template <typename Condition>
 bool PumpUntil(Condition done, int limitMs = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (!done() && std::chrono::steady_clock::now() < deadline)
-        platform::PumpMessages(5);
+        Pump(5);
     return done();
 }
 
@@ -20,7 +25,3 @@ bool PumpUntil(Condition done, int limitMs = 5000) {
 // and dispatches the posted messages, in a few rounds, so that what a notice sends in turn
 // arrives too.
 void Settle();
-// How Settle dispatches; by default every posted message waiting on this thread. The GUI
-// tests' main has Qt's event loop do it, as in the program, where the window shows what a
-// notice raises.
-void SetSettleDispatch(std::function<void()> dispatch);
