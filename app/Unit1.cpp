@@ -107,6 +107,7 @@ TForm1::TForm1(QWidget* parent)
     components_.SetLoading(true);
     MidiOutput1 = &components_.Create<TMidiOutput>();
     MidiInput1 = &components_.Create<TMidiInput>();
+    converter_ = std::make_unique<PacedOutput>(*MidiOutput1);
     MidiOutput1->SetProductName(kStoredPortName);
     MidiInput1->SetProductName(kStoredPortName);
     MidiInput1->SetSysexBufferSize(4096);
@@ -287,7 +288,7 @@ void TForm1::OpenMidiDevices() {
     }
     try {
         MidiOutput1->SetProductName(selectedText(*cmbOutput));
-        MidiOutput1->Open();
+        converter_->open();
     } catch (...) {
         ShowException(inputError);
         throw;
@@ -308,7 +309,7 @@ void TForm1::OpenMidiDevices() {
 
 void TForm1::CloseMidiDevices() {
     MidiInput1->Close();
-    MidiOutput1->Close();
+    converter_->close();
 }
 
 void TForm1::ReopenMidiDevices() {
@@ -320,13 +321,12 @@ void TForm1::ReopenMidiDevices() {
 void TForm1::SendParameter(int channel, int code, int value) {
     if (!CheckBox38->isChecked() || loadingSettings_)
         return;
-    const ParameterMessageBytes message = ParameterMessage(channel, code, value);
-    MidiOutput1->SendLongMessage(message.data(), static_cast<std::uint16_t>(message.size()));
+    converter_->send(ParameterMessage(channel, code, value));
 }
 
 void TForm1::SendControlChange(int channel, int controller, int value) {
     const ShortMessage message = ControlChangeMessage(channel, controller, value);
-    MidiOutput1->SendShortMessage(message.status, message.data1, message.data2);
+    converter_->send(std::array{message.status, message.data1, message.data2});
 }
 
 void TForm1::SendModeFlags() {

@@ -2,6 +2,7 @@
 // parameter control into a message for the converter.
 #pragma once
 
+#include "PacedOutput.h"
 #include "midi/Component.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
@@ -10,6 +11,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,6 +96,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
     // Owns the two MIDI components.
     TComponent components_;
+    // Everything for the converter leaves through it, at its cable's pace.
+    std::unique_ptr<PacedOutput> converter_;
     // While the stored settings are applied; the ports are closed then, so nothing is sent.
     bool loadingSettings_ = false;
     // The chosen port of each combo while it is not listed, else empty.

@@ -5,6 +5,7 @@
 
 #include "platform/win32.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,6 +35,10 @@ class OutputConnection {
     // Sends one complete message (a short message's bytes or a long message). Called on the
     // delivery thread, one message at a time, in the order the program sent them.
     virtual MMRESULT send(std::span<const std::uint8_t> bytes) = 0;
+    // When the last byte of the last message sent has left the port, for a port that trickles
+    // what it took out at a cable's rate; a long message's completion waits for it. The epoch
+    // for ports that are done with a message when send returns.
+    virtual std::chrono::steady_clock::time_point doneAt() const { return {}; }
 };
 
 // Closing the connection is destroying it; no sink call follows the destructor's return.
@@ -51,6 +56,9 @@ class Backend {
     // Port names as the host reports them now; the winmm layer makes them fit and distinct.
     virtual std::vector<std::string> outputNames() = 0;
     virtual std::vector<std::string> inputNames() = 0;
+    // What kind of port output `index` is, as MIDIOUTCAPS tells: a MIDI port (a cable to a
+    // device) unless the backend knows better.
+    virtual WORD outputTechnology(unsigned /*index*/) { return MOD_MIDIPORT; }
     virtual MMRESULT openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) = 0;
     virtual MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
                                std::unique_ptr<InputConnection>& connection) = 0;

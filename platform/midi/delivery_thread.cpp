@@ -23,6 +23,14 @@ void DeliveryThread::post(std::function<void()> job) {
     wake_.notify_one();
 }
 
+void DeliveryThread::postAt(Clock::time_point due, std::function<void()> job) {
+    {
+        std::lock_guard lock(mutex_);
+        timed_.emplace(due, std::move(job));
+    }
+    wake_.notify_one();
+}
+
 void DeliveryThread::runAndWait(const std::function<void()>& job) {
     if (isCurrent()) {
         job();
@@ -41,15 +49,27 @@ void DeliveryThread::flush() {
     if (isCurrent())
         return;
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    idle_.wait(lock, [this] { return jobs_.empty() && timed_.empty() && !busy_; });
 }
 
 void DeliveryThread::run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty())
-            return;
+        // Timed jobs whose time has come join the queue, in the order of their times.
+        const auto now = Clock::now();
+        while (!timed_.empty() && (stopping_ || timed_.begin()->first <= now)) {
+            jobs_.push_back(std::move(timed_.begin()->second));
+            timed_.erase(timed_.begin());
+        }
+        if (jobs_.empty()) {
+            if (stopping_)
+                return;
+            if (timed_.empty())
+                wake_.wait(lock);
+            else
+                wake_.wait_until(lock, timed_.begin()->first);
+            continue;
+        }
         std::function<void()> job = std::move(jobs_.front());
         jobs_.pop_front();
         busy_ = true;
@@ -58,7 +78,7 @@ void DeliveryThread::run() {
         job = nullptr;  // what the job holds is released before anyone sees the thread idle
         lock.lock();
         busy_ = false;
-        if (jobs_.empty())
+        if (jobs_.empty() && timed_.empty())
             idle_.notify_all();
     }
 }

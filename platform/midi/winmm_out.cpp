@@ -60,8 +60,11 @@ MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR uDeviceID, LPMIDIOUTCAPSA pmoc, UINT
             FillCommonCaps(caps, kMapperName);
             return MMSYSERR_NOERROR;
         }
-        caps.wTechnology = MOD_MIDIPORT;
-        return FillListedCaps(caps, Engine::instance().backend().outputNames(), uDeviceID);
+        Backend& backend = Engine::instance().backend();
+        const MMRESULT listed = FillListedCaps(caps, backend.outputNames(), uDeviceID);
+        if (listed == MMSYSERR_NOERROR)
+            caps.wTechnology = backend.outputTechnology(static_cast<unsigned>(uDeviceID));
+        return listed;
     });
 }
 
@@ -85,7 +88,9 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR dwCallbac
 }
 
 MMRESULT WINAPI midiOutClose(HMIDIOUT hmo) {
-    // Messages already queued go out first; no callback for this port follows the return.
+    // Messages already queued go out first, also those a cable still carries; no callback for
+    // this port follows the return.
+    Engine::instance().delivery().flush();
     return table().close(Operation::OutClose, hmo, MOM_CLOSE, [](const OutPort& port) {
         return port.inFlight > 0 ? MIDIERR_STILLPLAYING : MMSYSERR_NOERROR;
     });
@@ -162,13 +167,22 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
             }
             port->callback.notify(port->handle, MOM_DONE, reinterpret_cast<DWORD_PTR>(pmh), sent);
         };
-        std::function<void()> now;
-        {
-            std::lock_guard lock(engine.mutex());
-            now = engine.completeOrHold(std::move(completion));
-        }
-        if (now)
-            now();
+        auto complete = [&engine, completion = std::move(completion)]() mutable {
+            std::function<void()> now;
+            {
+                std::lock_guard lock(engine.mutex());
+                now = engine.completeOrHold(std::move(completion));
+            }
+            if (now)
+                now();
+        };
+        // A port that still carries the message completes it once its last byte has left.
+        const auto done =
+            port->connection ? port->connection->doneAt() : DeliveryThread::Clock::time_point{};
+        if (done > DeliveryThread::Clock::now())
+            engine.delivery().postAt(done, std::move(complete));
+        else
+            complete();
     });
     return MMSYSERR_NOERROR;
 }

@@ -47,7 +47,7 @@ TEST_F(MidiOutput, ListingByNumberGivesEachPortsName) {
     EXPECT_EQ(out_.ProductName(), "Virtual Loopback Out");
     out_.SetDeviceID(-1);
     EXPECT_EQ(out_.ProductName(), "MIDI Mapper");
-    expectRaises([&] { out_.SetDeviceID(2); }, "Invalid device ID");
+    expectRaises([&] { out_.SetDeviceID(3); }, "Invalid device ID");
     EXPECT_EQ(out_.DeviceID(), -1);
     // Other negative numbers pass the count test and fail at the platform.
     expectRaises([&] { out_.SetDeviceID(-2); }, out_.ErrorText(MMSYSERR_BADDEVICEID));

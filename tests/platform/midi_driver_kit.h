@@ -1,10 +1,11 @@
 // What the platform's MIDI tests share: a driver callback that records every call with the
-// thread it came from, and headers over bytes that a test keeps.
+// thread it came from and its time, and headers over bytes that a test keeps.
 #pragma once
 
 #include "parameter_bytes.h"
 #include "platform/win32.h"
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -16,6 +17,7 @@ struct CallbackCall {
     DWORD_PTR param1;
     DWORD_PTR param2;
     std::thread::id thread;
+    std::chrono::steady_clock::time_point at;
 };
 
 // A header over `bytes`, as a program hands one to a port.
@@ -38,7 +40,8 @@ class CallbackRecorder {
                                   DWORD_PTR p2) {
         auto* self = reinterpret_cast<CallbackRecorder*>(instance);
         std::lock_guard lock(self->mutex_);
-        self->calls_.push_back({handle, message, p1, p2, std::this_thread::get_id()});
+        self->calls_.push_back({handle, message, p1, p2, std::this_thread::get_id(),
+                                std::chrono::steady_clock::now()});
     }
 
     DWORD_PTR function() const { return reinterpret_cast<DWORD_PTR>(&callback); }

@@ -38,14 +38,15 @@ std::string outName(UINT_PTR id) {
     return caps.szPname;
 }
 
-TEST_F(MidiOut, ListsTheSimulatorTheLoopbackAndTheMapper) {
-    ASSERT_EQ(midiOutGetNumDevs(), 2u);
+TEST_F(MidiOut, ListsTheSimulatorsTheLoopbackAndTheMapper) {
+    ASSERT_EQ(midiOutGetNumDevs(), 3u);
     EXPECT_EQ(outName(0), "RDN417 Simulator");
     EXPECT_EQ(outName(1), "Virtual Loopback Out");
+    EXPECT_EQ(outName(2), "RDN417 Simulator (DIN)");
     EXPECT_EQ(outName(MIDI_MAPPER), "MIDI Mapper");
     EXPECT_EQ(outName(static_cast<UINT_PTR>(-1)), "MIDI Mapper");
     MIDIOUTCAPSA caps{};
-    EXPECT_EQ(midiOutGetDevCapsA(2, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(midiOutGetDevCapsA(3, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(midiOutGetDevCapsA(static_cast<UINT_PTR>(-2), &caps, sizeof caps),
               MMSYSERR_BADDEVICEID);
     EXPECT_EQ(midiOutGetDevCapsA(0, nullptr, sizeof caps), MMSYSERR_INVALPARAM);
@@ -77,7 +78,7 @@ TEST_F(MidiOut, LongNamesAreCutBetweenCharactersAndRepeatedNamesMadeDistinct) {
 TEST_F(MidiOut, OpenRefusesBadArgumentsAndAPortInUse) {
     HMIDIOUT handle = nullptr;
     EXPECT_EQ(midiOutOpen(nullptr, 0, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(midiOutOpen(&handle, 2, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(midiOutOpen(&handle, 3, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_FUNCTION), MMSYSERR_INVALPARAM);
     EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, 0x80000000), MMSYSERR_INVALFLAG);
     EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, CALLBACK_WINDOW), MMSYSERR_NOTSUPPORTED);
@@ -229,6 +230,52 @@ TEST_F(MidiOut, ALongMessageToAPortThatHasGoneComesBackWithTheReason) {
     EXPECT_EQ(midiOutLongMsg(out, &h, sizeof h), MIDIERR_NODEVICE);
     EXPECT_EQ(midiOutShortMsg(out, 0x0201B0), MIDIERR_NODEVICE);
     EXPECT_EQ(virtual_midi::Received(0), std::vector<Bytes>{});
+}
+
+TEST_F(MidiOut, TheDinSimulatorTakesEverythingAtOnceAndItsCableCarriesAByteEvery320us) {
+    const auto technology = [](UINT id) {
+        MIDIOUTCAPSA caps{};
+        EXPECT_EQ(midiOutGetDevCapsA(id, &caps, sizeof caps), MMSYSERR_NOERROR);
+        return caps.wTechnology;
+    };
+    EXPECT_EQ(technology(2), MOD_MIDIPORT);
+    EXPECT_EQ(technology(0), MOD_SWSYNTH);
+    HMIDIOUT out = open(2);
+    std::vector<char> first = ParameterChars(1, 126, 64), second = ParameterChars(1, 124, 0x20);
+    MIDIHDR h1 = HeaderOver(first), h2 = HeaderOver(second);
+    const auto before = std::chrono::steady_clock::now();
+    for (MIDIHDR* h : {&h1, &h2}) {
+        ASSERT_EQ(midiOutPrepareHeader(out, h, sizeof *h), MMSYSERR_NOERROR);
+        ASSERT_EQ(midiOutLongMsg(out, h, sizeof *h), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(midiOutShortMsg(out, 0x4007B1), MMSYSERR_NOERROR);
+    // Closing at once waits for the cable instead of refusing: what was queued goes out first.
+    ASSERT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    opened_.clear();
+    virtual_midi::Flush();
+    const auto arrivals = virtual_midi::Arrivals(2);
+    Bytes carried;
+    for (const auto& arrival : arrivals)
+        carried.push_back(arrival.byte);
+    Bytes expected = Parameter(1, 126, 64);
+    for (std::uint8_t byte : Parameter(1, 124, 0x20))
+        expected.push_back(byte);
+    expected.insert(expected.end(), {0xB1, 0x07, 0x40});
+    ASSERT_EQ(carried, expected);
+    EXPECT_GE(arrivals[0].at - before, virtual_midi::kDinByteTime);
+    for (std::size_t i = 1; i < arrivals.size(); ++i)
+        EXPECT_EQ(arrivals[i].at - arrivals[i - 1].at, virtual_midi::kDinByteTime) << i;
+    // Each long message completes once its last byte has arrived, before the port closes.
+    const auto calls = recorder_.calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[1].message, MOM_DONE);
+    EXPECT_GE(calls[1].at, arrivals[6].at);
+    EXPECT_GE(calls[2].at, arrivals[13].at);
+    EXPECT_EQ(calls[3].message, MOM_CLOSE);
+    const auto state = virtual_midi::Converter(2);
+    EXPECT_EQ(state.noteRef, 64);
+    EXPECT_TRUE(state.pitchTable());
+    EXPECT_EQ(state.testValue, 0x40);
 }
 
 TEST_F(MidiOut, TheConverterIgnoresWhatIsNotAParameterMessage) {

@@ -13,9 +13,10 @@ TEST_F(Window, StartsWithThePortsListedAndOpen) {
     MessageBoxCatcher boxes;
     TForm1& form = create();
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_EQ(form.cmbOutput->count(), 2);
+    ASSERT_EQ(form.cmbOutput->count(), 3);
     EXPECT_EQ(form.cmbOutput->itemText(0), "RDN417 Simulator");
     EXPECT_EQ(form.cmbOutput->itemText(1), "Virtual Loopback Out");
+    EXPECT_EQ(form.cmbOutput->itemText(2), "RDN417 Simulator (DIN)");
     EXPECT_EQ(form.cmbOutput->currentIndex(), 0);
     ASSERT_EQ(form.cmbInput->count(), 1);
     EXPECT_EQ(form.cmbInput->itemText(0), "Virtual Loopback In");

@@ -5,6 +5,7 @@
 #include "platform/midi_operation.h"
 #include "platform/win32.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -25,6 +26,19 @@ struct OutputPort {
     std::string name;
     OutputKind kind = OutputKind::Sink;
     int loopbackInput = -1;  // for Loopback: the input port index that receives the bytes
+    // Behind a MIDI 1.0 DIN cable (31,250 baud, 10 bits a byte: 320 us a byte) and a driver
+    // buffer that takes everything at once: what the port records and decodes arrives a byte
+    // at a time, and a long message completes once its last byte has arrived. Its technology
+    // is then MOD_MIDIPORT; the ports without a cable are MOD_SWSYNTH.
+    bool dinCable = false;
+};
+
+constexpr std::chrono::microseconds kDinByteTime{320};
+
+// A byte as it came off a DIN cable.
+struct ByteArrival {
+    std::uint8_t byte;
+    std::chrono::steady_clock::time_point at;
 };
 
 // What the simulated converter has taken from the messages it received. Empty until set.
@@ -46,10 +60,12 @@ struct ConverterState {
 constexpr const char* kConverterName = "RDN417 Simulator";
 constexpr const char* kLoopbackOutName = "Virtual Loopback Out";
 constexpr const char* kLoopbackInName = "Virtual Loopback In";
+constexpr const char* kDinConverterName = "RDN417 Simulator (DIN)";
 // The output ports that the backend starts with, and that Reset restores, with the input
 // port kLoopbackInName.
 inline const OutputPort kConverterPort{kConverterName, OutputKind::Converter};
 inline const OutputPort kLoopbackPort{kLoopbackOutName, OutputKind::Loopback, 0};
+inline const OutputPort kDinConverterPort{kDinConverterName, OutputKind::Converter, -1, true};
 
 // True when this process uses the virtual backend.
 bool Active();
@@ -63,9 +79,12 @@ void SetPorts(std::vector<OutputPort> outputs, std::vector<std::string> inputs);
 // first.
 void Reset();
 
-// Every message output port `index` has sent on, oldest first: short messages as their 1 to 3
-// bytes, long messages whole.
+// Every message output port `index` has sent on (behind a cable: whose last byte has arrived),
+// oldest first: short messages as their 1 to 3 bytes, long messages whole.
 std::vector<Bytes> Received(unsigned index);
+// Every byte that has come off the cable of output port `index`, oldest first (empty for ports
+// without a cable).
+std::vector<ByteArrival> Arrivals(unsigned index);
 // State of the converter at output port `index` (empty for ports of other kinds).
 ConverterState Converter(unsigned index = 0);
 
@@ -75,8 +94,8 @@ ConverterState Converter(unsigned index = 0);
 bool InjectShort(unsigned index, DWORD packed, std::optional<DWORD> timestamp = std::nullopt);
 bool InjectSysex(unsigned index, Bytes bytes, std::optional<DWORD> timestamp = std::nullopt);
 
-// Waits until everything sent and injected before the call has been delivered and its
-// callbacks have run (held completions stay held).
+// Waits until everything sent and injected before the call has been delivered (also off the
+// cables) and its callbacks have run (held completions stay held).
 void Flush();
 
 // While held, finished long messages wait for ReleaseCompletions before MOM_DONE; their

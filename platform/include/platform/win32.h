@@ -193,6 +193,7 @@ using LPMIDIINCAPSA = MIDIINCAPSA*;
 #pragma pack(pop)
 
 constexpr WORD MOD_MIDIPORT = 1;
+constexpr WORD MOD_SWSYNTH = 7;
 
 static_assert(sizeof(MIDIOUTCAPSA) == 52);
 static_assert(sizeof(MIDIINCAPSA) == 44);

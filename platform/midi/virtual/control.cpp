@@ -5,6 +5,7 @@
 #include "virtual_backend.h"
 
 #include <stdexcept>
+#include <thread>
 
 namespace virtual_midi {
 namespace {
@@ -62,8 +63,14 @@ bool InjectSysex(unsigned index, Bytes bytes, std::optional<DWORD> timestamp) {
     return true;
 }
 
+std::vector<ByteArrival> Arrivals(unsigned index) {
+    return required().arrivals(index);
+}
+
 void Flush() {
     platform::midi::Engine::instance().delivery().flush();
+    if (auto* ports = backend())
+        std::this_thread::sleep_until(ports->cablesFreeAt());
 }
 
 void HoldCompletions(bool hold) {

@@ -11,7 +11,8 @@ VirtualBackend::VirtualBackend() {
 
 void VirtualBackend::reset() {
     replacePorts({}, {});
-    setPorts({virtual_midi::kConverterPort, virtual_midi::kLoopbackPort},
+    setPorts({virtual_midi::kConverterPort, virtual_midi::kLoopbackPort,
+              virtual_midi::kDinConverterPort},
              {virtual_midi::kLoopbackInName});
 }
 
@@ -58,10 +59,9 @@ void VirtualBackend::replacePorts(std::vector<virtual_midi::OutputPort> outputs,
         auto kept = takeMatching(oldOutputs, [&](const Output& old) {
             return old.spec.name == spec.name && old.spec.kind == spec.kind;
         });
-        if (kept)
-            kept->spec = std::move(spec);
-        else
-            kept = std::make_shared<Output>(Output{std::move(spec), {}, {}, false});
+        if (!kept)
+            kept = std::make_shared<Output>();
+        kept->spec = std::move(spec);
         outputs_.push_back(std::move(kept));
     }
     // What is no longer listed has been unplugged: open connections to it fail from now on.
@@ -78,7 +78,28 @@ void VirtualBackend::replacePorts(std::vector<virtual_midi::OutputPort> outputs,
 
 std::vector<Bytes> VirtualBackend::received(unsigned index) {
     std::lock_guard lock(mutex_);
-    return index < outputs_.size() ? outputs_[index]->received : std::vector<Bytes>{};
+    if (index >= outputs_.size())
+        return {};
+    land(*outputs_[index]);
+    return outputs_[index]->received;
+}
+
+std::vector<virtual_midi::ByteArrival> VirtualBackend::arrivals(unsigned index) {
+    std::lock_guard lock(mutex_);
+    if (index >= outputs_.size())
+        return {};
+    std::vector<virtual_midi::ByteArrival> landed = outputs_[index]->arrivals;
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(landed, [now](const virtual_midi::ByteArrival& byte) { return byte.at > now; });
+    return landed;
+}
+
+std::chrono::steady_clock::time_point VirtualBackend::cablesFreeAt() {
+    std::lock_guard lock(mutex_);
+    std::chrono::steady_clock::time_point free{};
+    for (const auto& output : outputs_)
+        free = std::max(free, output->cableFreeAt);
+    return free;
 }
 
 virtual_midi::ConverterState VirtualBackend::converter(unsigned index) {
@@ -86,6 +107,7 @@ virtual_midi::ConverterState VirtualBackend::converter(unsigned index) {
     if (index >= outputs_.size() ||
         outputs_[index]->spec.kind != virtual_midi::OutputKind::Converter)
         return {};
+    land(*outputs_[index]);
     return outputs_[index]->converter.state();
 }
 

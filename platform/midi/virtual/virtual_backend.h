@@ -6,6 +6,8 @@
 #include "platform/virtual_midi.h"
 #include "simulated_converter.h"
 
+#include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,6 +22,11 @@ class VirtualBackend : public Backend {
         std::vector<Bytes> received;
         SimulatedConverter converter;
         bool gone = false;  // no longer listed
+        // Behind a cable: when it is free again, and the messages on it, each with the time of
+        // its last byte.
+        std::chrono::steady_clock::time_point cableFreeAt{};
+        std::deque<std::pair<std::chrono::steady_clock::time_point, Bytes>> onCable;
+        std::vector<virtual_midi::ByteArrival> arrivals;
     };
     struct Input {
         std::string name;
@@ -30,6 +37,7 @@ class VirtualBackend : public Backend {
 
     std::vector<std::string> outputNames() override;
     std::vector<std::string> inputNames() override;
+    WORD outputTechnology(unsigned index) override;
     MMRESULT openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) override;
     MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
                        std::unique_ptr<InputConnection>& connection) override;
@@ -40,6 +48,9 @@ class VirtualBackend : public Backend {
     // The default ports, all new.
     void reset();
     std::vector<Bytes> received(unsigned index);
+    std::vector<virtual_midi::ByteArrival> arrivals(unsigned index);
+    // When every cable has carried what it took.
+    std::chrono::steady_clock::time_point cablesFreeAt();
     virtual_midi::ConverterState converter(unsigned index);
     // The sink of open input `index`, or null.
     std::shared_ptr<InputSink> inputSink(unsigned index);
@@ -49,6 +60,10 @@ class VirtualBackend : public Backend {
     class InputLink;
 
     MMRESULT take(Output& output, std::span<const std::uint8_t> bytes);
+    // Mutex held: what has come off the cable by now is recorded and decoded.
+    static void land(Output& output);
+    // Mutex held: records and decodes a message that has reached the port.
+    static void arrive(Output& output, std::span<const std::uint8_t> bytes);
     void replacePorts(std::vector<virtual_midi::OutputPort> outputs,
                       std::vector<std::string> inputs);
 
