@@ -46,12 +46,12 @@ void CablePacer::send(Bytes message) {
 std::optional<CablePacer::Clock::time_point> CablePacer::nextDue() const {
     if (waiting_.empty())
         return std::nullopt;
-    return cableFreeAt_;
+    return cableFreeAt_ - kEarly;
 }
 
 void CablePacer::sendDue() {
     const auto now = now_();
-    if (waiting_.empty() || now < cableFreeAt_)
+    if (waiting_.empty() || now < cableFreeAt_ - kEarly)
         return;
     Bytes message = std::move(waiting_.front());
     waiting_.erase(waiting_.begin());

@@ -20,6 +20,10 @@ class CablePacer {
     using Now = std::function<Clock::time_point()>;
 
     static constexpr std::chrono::microseconds kByteTime{320};
+    // A waiting message leaves this much before the cable is free, so that the time the
+    // program takes to wake up never leaves the cable idle between two messages (less than a
+    // byte's time more in the interface's buffer).
+    static constexpr std::chrono::microseconds kEarly{250};
 
     explicit CablePacer(Send send, Now now = &Clock::now);
 

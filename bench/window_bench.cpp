@@ -1,6 +1,8 @@
 // The main window: from creating it to shown with the ports listed and opened, from a
 // pointer move on the NoteRef pot to the parameter message reaching the simulated converter,
-// and re-reading the port lists when a combo opens.
+// a fast NoteRef drag over the simulator behind a DIN cable (paced, beside every step sent at
+// once), and re-reading the port lists when a combo opens.
+#include "app/ParameterMessage.h"
 #include "app/Unit1.h"
 #include "await.h"
 #include "latency.h"
@@ -12,9 +14,12 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +82,122 @@ void BM_PointerMoveToConverter(benchmark::State& state) {
     drainCompletions();
 }
 BENCHMARK(BM_PointerMoveToConverter)->UseManualTime();
+
+constexpr unsigned kDin = 2;  // "RDN417 Simulator (DIN)" among the default outputs
+constexpr int kDragSteps = 127;
+
+// Runs `step(i)` for i = 1..127, one a millisecond, with Qt's event loop running in between;
+// returns when the last step ran.
+LatencyRecorder::Clock::time_point stepEveryMillisecond(const std::function<void(int)>& step) {
+    auto at = LatencyRecorder::Clock::now();
+    for (int i = 1; i <= kDragSteps; ++i) {
+        at += std::chrono::milliseconds(1);
+        while (LatencyRecorder::Clock::now() < at)
+            QCoreApplication::processEvents();
+        step(i);
+    }
+    return at;
+}
+
+// After a drag from NoteRef 0 to 127 ending at `lastMove`, once the converter holds 127: how
+// long after the last move its final message had arrived, and how many messages the cable
+// carried since `before` of them.
+bool recordDrag(benchmark::State& state, LatencyRecorder::Clock::time_point lastMove,
+                std::size_t before, double& lagUs, double& messages) {
+    if (!Await(
+            state, "NoteRef 127 at the simulated converter behind the DIN cable",
+            [] { return virtual_midi::Converter(kDin).noteRef.value_or(-1); }, 127,
+            [] { QCoreApplication::processEvents(); }))
+        return false;
+    // The converter holds a message's value once its last byte has come off the cable.
+    const auto arrivals = virtual_midi::Arrivals(kDin);
+    const std::vector<virtual_midi::Bytes> received = virtual_midi::Received(kDin);
+    const ParameterMessageBytes final = ParameterMessage(0, pcNoteRef, 127);
+    const auto found = std::find(received.begin() + static_cast<std::ptrdiff_t>(before),
+                                 received.end(), virtual_midi::Bytes(final.begin(), final.end()));
+    // Every message on this port is a 7-byte parameter message.
+    const auto lastByte = arrivals[static_cast<std::size_t>(found - received.begin()) * 7 + 6];
+    const double lag = std::chrono::duration<double>(lastByte.at - lastMove).count();
+    state.SetIterationTime(std::max(lag, 0.0));
+    lagUs += lag * 1e6;
+    messages += static_cast<double>(received.size() - before);
+    return true;
+}
+
+void reportDrags(benchmark::State& state, double lagUs, double messages) {
+    const auto average = benchmark::Counter::kAvgIterations;
+    state.counters["final_value_lag_us"] = benchmark::Counter(lagUs, average);
+    state.counters["cable_messages"] = benchmark::Counter(messages, average);
+}
+
+// The window on the DIN-timed simulator, NoteRef dragged from 0 to 127 with one pointer move a
+// millisecond: what the window sends is paced to the cable.
+void BM_DinNoteRefDragPaced(benchmark::State& state) {
+    TForm1 form;
+    form.show();
+    static_cast<void>(QTest::qWaitForWindowExposed(&form));
+    form.cmbOutput->setCurrentIndex(static_cast<int>(kDin));
+    emit form.cmbOutput->activated(static_cast<int>(kDin));
+    Tvxpotlab* pot = form.potnote;
+    const QPoint centre = pot->rect().center();
+    double lagUs = 0;
+    double messages = 0;
+    for (auto _ : state) {
+        pot->setState(0);
+        form.potnoteChange(pot);
+        if (!Await(
+                state, "NoteRef 0 at the simulated converter",
+                [] { return virtual_midi::Converter(kDin).noteRef.value_or(-1); }, 0,
+                [] { QCoreApplication::processEvents(); }, true))
+            break;
+        virtual_midi::Flush();
+        const std::size_t before = virtual_midi::Received(kDin).size();
+        QTest::mousePress(pot, Qt::LeftButton, {}, centre);
+        QPoint at = centre;
+        const auto lastMove = stepEveryMillisecond([&](int i) {
+            at = centre - QPoint(0, (i * pot->CursorRange() + kDragSteps - 1) / kDragSteps);
+            QTest::mouseMove(pot, at);
+        });
+        QTest::mouseRelease(pot, Qt::LeftButton, {}, at);
+        if (!recordDrag(state, lastMove, before, lagUs, messages))
+            break;
+    }
+    reportDrags(state, lagUs, messages);
+    form.close();
+}
+BENCHMARK(BM_DinNoteRefDragPaced)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The same drag sent the old way, every step at once as it happens, onto the same cable.
+void BM_DinNoteRefDragEveryStepAtOnce(benchmark::State& state) {
+    TMidiOutput output(nullptr);
+    output.SetDeviceID(static_cast<std::int32_t>(kDin));
+    if (!output.Open())
+        state.SkipWithError("the DIN-timed simulator did not open");
+    double lagUs = 0;
+    double messages = 0;
+    const auto send = [&](int value) {
+        const ParameterMessageBytes message = ParameterMessage(0, pcNoteRef, value);
+        output.SendLongMessage(message.data(), static_cast<std::uint16_t>(message.size()));
+    };
+    for (auto _ : state) {
+        if (state.error_occurred())
+            break;
+        send(0);
+        drainCompletions();
+        const std::size_t before = virtual_midi::Received(kDin).size();
+        const auto lastMove = stepEveryMillisecond(send);
+        if (!recordDrag(state, lastMove, before, lagUs, messages))
+            break;
+        drainCompletions();
+    }
+    reportDrags(state, lagUs, messages);
+    drainCompletions();
+    output.Close();
+}
+BENCHMARK(BM_DinNoteRefDragEveryStepAtOnce)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 // Creating the window until it is shown, with a settings file of 1 MB (16,000 other keys)
 // that the window reads at start.
