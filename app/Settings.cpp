@@ -1,5 +1,6 @@
 // The window's remembered settings: position, parameters and ports, in the per-user key.
 #include "RegistryKey.h"
+#include "StoredSetup.h"
 #include "Unit1.h"
 #include "platform/midi_system.h"
 
@@ -10,9 +11,6 @@
 #include <tuple>
 
 namespace {
-
-// The path from the root of HKEY_CURRENT_USER.
-constexpr const char* kKey = "Software\\Korvalen\\RDN417_V28";
 
 bool onSomeScreen(const QRect& frame) {
     for (const QScreen* screen : QGuiApplication::screens()) {
@@ -26,7 +24,7 @@ bool onSomeScreen(const QRect& frame) {
 // starting it go on all the same.
 std::optional<RegistryKey> openKey(bool create) {
     try {
-        return RegistryKey::Open(kKey, create);
+        return RegistryKey::Open(kSettingsKey, create);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -41,11 +39,7 @@ void TForm1::SaveSettings() {
     try {
         key->WriteInteger("PX", pos().x());
         key->WriteInteger("PY", pos().y());
-        key->WriteInteger("CAN", potcanal->State());
-        key->WriteInteger("NREF", potnote->State());
-        key->WriteInteger("CREF", ComboBox3->currentIndex());
-        key->WriteBool("VOCT", RadioOct->isChecked());
-        key->WriteBool("VELO", RadioVelo->isChecked());
+        WriteStoredSetup(*key, CurrentSetup());
         key->WriteInteger("midiIN", cmbInput->currentIndex());
         key->WriteInteger("midiOUT", cmbOutput->currentIndex());
     } catch (const std::exception&) {
@@ -84,11 +78,11 @@ void TForm1::LoadSettings() {
         cmbOutput->setCurrentIndex(key->ReadInteger("midiOUT"));
         move(key->ReadInteger("PX"), y());
         move(x(), key->ReadInteger("PY"));
-        potcanal->setState(key->ReadInteger("CAN"));
-        potnote->setState(key->ReadInteger("NREF"));
-        ComboBox3->setCurrentIndex(key->ReadInteger("CREF"));
-        (key->ReadBool("VOCT") ? RadioOct : RadioTable)->setChecked(true);
-        (key->ReadBool("VELO") ? RadioVelo : RadioCtrl)->setChecked(true);
+        bool entryPastList = false;
+        showSetup(ReadStoredSetup(*key, CurrentSetup(), &entryPastList));
+        // An entry stored past the list selects nothing, as it always has.
+        if (entryPastList)
+            ComboBox3->setCurrentIndex(-1);
     } catch (const std::exception&) {
         // A value missing or of another type ends the reading; what was read stays applied.
     }

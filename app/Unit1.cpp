@@ -117,6 +117,9 @@ TForm1::TForm1(QWidget* parent)
     MidiInput1->OnMidiInput = [this](TObject*) { Guarded([this] { readMidiInput(); }); };
 
     InstallPostedMessagePump();
+    setupFiles_ = new SetupFileActions(
+        *this, *ButtonOpenSetup, *ButtonSaveSetup, [this] { return CurrentSetup(); },
+        [this](const ConverterSetup& setup) { OpenSetup(setup); });
     connectHandlers();
     Guarded([this] { FormCreate(); });
     platform::WatchMidiPorts(portWatch_.handle(), kPortsChanged);
@@ -336,14 +339,6 @@ void TForm1::SendModeFlags() {
     if (RadioCtrl->isChecked())
         flags += kModeFlagController;
     SendParameter(channel(), pcModeFlags, flags);
-}
-
-void TForm1::SendAll() {
-    SendModeFlags();
-    const int index = ComboBox3->currentIndex();
-    if (index > 0)
-        SendParameter(channel(), pcAuxController, index - 1);
-    SendParameter(channel(), pcNoteRef, potnote->State());
 }
 
 void TForm1::readMidiInput() {

@@ -2,7 +2,9 @@
 // parameter control into a message for the converter.
 #pragma once
 
+#include "ConverterSetup.h"
 #include "PacedOutput.h"
+#include "SetupFileActions.h"
 #include "midi/Component.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
@@ -46,6 +48,12 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // Every parameter the converter keeps, as the controls show them: the mode flags, the
     // aux controller (when one is chosen) and NoteRef.
     void SendAll();
+    // The setup as the controls show it.
+    ConverterSetup CurrentSetup() const;
+    // Shows a setup in the controls and sends it as Send all does.
+    void OpenSetup(const ConverterSetup& setup);
+    // Opens a .syx file as the Open button does; false, after saying why, when it cannot.
+    bool OpenSetupFile(const std::string& path) { return setupFiles_->openFile(path); }
     void FillControllerList();
 
     void LoadSettings();
@@ -91,6 +99,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     std::string chosenPort(const QComboBox& combo, const std::string& missing) const;
     // Selects the port of this name in the combo, or nothing while it is not listed.
     void selectPort(QComboBox& combo, const std::string& name, std::string& missing);
+    // Sets the controls to the setup; nothing is sent.
+    void showSetup(const ConverterSetup& setup);
     // The channel of every message: the channel pot's value minus one.
     int channel() const { return potcanal->State() - 1; }
 
@@ -98,7 +108,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     TComponent components_;
     // Everything for the converter leaves through it, at its cable's pace.
     std::unique_ptr<PacedOutput> converter_;
-    // While the stored settings are applied; the ports are closed then, so nothing is sent.
+    SetupFileActions* setupFiles_ = nullptr;
+    // While stored settings or a setup are shown; nothing is sent then.
     bool loadingSettings_ = false;
     // The chosen port of each combo while it is not listed, else empty.
     std::string missingInput_;

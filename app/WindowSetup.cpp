@@ -1,0 +1,36 @@
+// The window's converter setup: read from the controls, shown in them, and sent.
+#include "Unit1.h"
+
+void TForm1::SendAll() {
+    if (!CheckBox38->isChecked() || loadingSettings_)
+        return;
+    for (const auto& message : CurrentSetup().messages())
+        converter_->send(message);
+}
+
+ConverterSetup TForm1::CurrentSetup() const {
+    ConverterSetup setup;
+    setup.channel = channel();
+    setup.noteRef = potnote->State();
+    setup.pitchTable = RadioTable->isChecked();
+    setup.auxFromController = RadioCtrl->isChecked();
+    const int entry = ComboBox3->currentIndex();
+    if (entry > 0)
+        setup.auxController = entry - 1;
+    return setup;
+}
+
+void TForm1::showSetup(const ConverterSetup& setup) {
+    potcanal->setState(setup.channel + 1);
+    potnote->setState(setup.noteRef);
+    ComboBox3->setCurrentIndex(setup.auxController ? *setup.auxController + 1 : 0);
+    (setup.pitchTable ? RadioTable : RadioOct)->setChecked(true);
+    (setup.auxFromController ? RadioCtrl : RadioVelo)->setChecked(true);
+}
+
+void TForm1::OpenSetup(const ConverterSetup& setup) {
+    loadingSettings_ = true;
+    showSetup(setup);
+    loadingSettings_ = false;
+    SendAll();
+}

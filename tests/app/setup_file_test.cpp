@@ -1,0 +1,152 @@
+#include "app/ConverterSetup.h"
+#include "app/ParameterMessage.h"
+#include "app/SetupFile.h"
+#include "temporary_config.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Join(const std::vector<Bytes>& messages) {
+    Bytes all;
+    for (const Bytes& message : messages)
+        all.insert(all.end(), message.begin(), message.end());
+    return all;
+}
+
+Bytes Message(int channel, int code, int value) {
+    const ParameterMessageBytes message = ParameterMessage(channel, code, value);
+    return {message.begin(), message.end()};
+}
+
+const ConverterSetup kSetup{5, 54, true, true, 74};
+
+TEST(ConverterSetup, SendsTheModeFlagsTheControllerWhenChosenAndNoteRef) {
+    EXPECT_EQ(kSetup.messages(),
+              (std::vector<Bytes>{Message(5, pcModeFlags, 0x60), Message(5, pcAuxController, 74),
+                                  Message(5, pcNoteRef, 54)}));
+    const ConverterSetup plain;
+    EXPECT_EQ(plain.messages(),
+              (std::vector<Bytes>{Message(0, pcModeFlags, 0x40), Message(0, pcNoteRef, 12)}));
+}
+
+TEST(ConverterSetup, NotesAreReadAsTheWindowNamesThem) {
+    const std::vector<std::pair<std::string, std::optional<int>>> cases = {
+        {"0", 0},
+        {"127", 127},
+        {"C3", 60},
+        {"C 3", 60},
+        {"c3", 60},
+        {"F#2", 54},
+        {"C#-1", 13},
+        {"C-2", 0},
+        {"G8", 127},
+        {"G#8", std::nullopt},
+        {"128", std::nullopt},
+        {"-1", std::nullopt},
+        {"E#2", std::nullopt},
+        {"H2", std::nullopt},
+        {"C", std::nullopt},
+        {"", std::nullopt},
+        {"C3x", std::nullopt},
+        {"C99999999999", std::nullopt}};
+    for (const auto& [text, note] : cases)
+        EXPECT_EQ(ParseNote(text), note) << text;
+}
+
+TEST(SetupFile, ReadsWhatSendAllSendsAndSkipsOtherDevices) {
+    const Bytes roland = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+    Bytes file = Join(kSetup.messages());
+    file.insert(file.begin(), roland.begin(), roland.end());
+    file.insert(file.end(), {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7});
+    const SetupFileContents read = ParseSetupFile(file, ConverterSetup{});
+    EXPECT_EQ(read.error, "");
+    EXPECT_EQ(read.setup, kSetup);
+    EXPECT_EQ(read.skipped, 2);
+    // What the file does not set stays as it was.
+    const ConverterSetup base{0, 30, false, false, 3};
+    const SetupFileContents partial = ParseSetupFile(Message(9, pcNoteRef, 100), base);
+    EXPECT_EQ(partial.setup, (ConverterSetup{9, 100, false, false, 3}));
+}
+
+TEST(SetupFile, ABadFileSaysWhyAndChangesNothing) {
+    const Bytes good = Join(kSetup.messages());
+    Bytes highByte = good;
+    highByte[4] = 0x85;
+    Bytes truncated(good.begin(), good.end() - 1);
+    const std::vector<std::pair<Bytes, std::string>> cases = {
+        {{}, "The file is empty"},
+        {{0x90, 0x40, 0x7F}, "not a System Exclusive (.syx) file"},
+        {truncated, "truncated"},
+        {highByte, "holds the byte 0x85"},
+        {Join({Message(0, pcNoteRef, 12), {0x90}}), "outside any System Exclusive message"},
+        {{0xF0, 0x70, 0x00, 0x7E, 0x00, 0xF7}, "6 bytes long instead of 7"},
+        {{0xF0, 0x70, 0x10, 0x7E, 0x00, 0x00, 0xF7}, "channel or value out of range"},
+        {{0xF0, 0x70, 0x00, 0x7E, 0x10, 0x00, 0xF7}, "channel or value out of range"},
+        {Message(0, pcNoteRef, 128), "parameter 126 to 128"},
+        {Message(0, pcModeFlags, 0x01), "parameter 124 to 1"},
+        {Message(0, 100, 1), "parameter 100 to 1"},
+        {Join({Message(0, pcNoteRef, 1), Message(1, pcModeFlags, 0)}),
+         "more than one MIDI channel"},
+        {{0xF0, 0x41, 0x00, 0xF7}, "no RDN417 parameter message (1 for other devices)"},
+        {Bytes(kMaxSetupFileBytes + 1, 0xF0), "larger than 1 MB"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        const SetupFileContents read = ParseSetupFile(bytes, kSetup);
+        EXPECT_NE(read.error.find(reason), std::string::npos) << reason << ": " << read.error;
+        EXPECT_EQ(read.setup, kSetup) << reason;
+        EXPECT_EQ(read.skipped, 0) << reason;
+    }
+}
+
+class SetupFiles : public ::testing::Test {
+  protected:
+    TemporaryConfig folder_;
+    std::filesystem::path path(const char* name) const { return folder_.folder() / name; }
+    void SetUp() override { std::filesystem::create_directories(folder_.folder()); }
+};
+
+TEST_F(SetupFiles, ASavedFileHoldsExactlyWhatSendAllSendsAndReadsBack) {
+    const auto file = path("song.syx");
+    ASSERT_EQ(WriteSetupFile(file.string(), kSetup), "");
+    std::ifstream in(file, std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, Join(kSetup.messages()));
+    EXPECT_EQ(ReadSetupFile(file.string(), {}).setup, kSetup);
+    // Saving again replaces it whole, and leaves nothing else beside it.
+    ASSERT_EQ(WriteSetupFile(file.string(), ConverterSetup{}), "");
+    // Without a controller chosen there is none in the file: the one before stays.
+    EXPECT_EQ(ReadSetupFile(file.string(), kSetup).setup, (ConverterSetup{0, 12, false, true, 74}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.folder()), {}), 1);
+}
+
+TEST_F(SetupFiles, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason) {
+    const auto folder = path("a folder.syx");
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(ReadSetupFile(folder.string(), kSetup).error,
+              folder.string() + ": It is a folder, not a file.");
+    EXPECT_NE(ReadSetupFile(path("missing.syx").string(), kSetup).error.find("cannot be read"),
+              std::string::npos);
+    // A save that cannot finish leaves the old file as it was and no temporary file.
+    const auto kept = path("kept.syx");
+    ASSERT_EQ(WriteSetupFile(kept.string(), kSetup), "");
+    EXPECT_NE(WriteSetupFile((folder / "missing" / "x.syx").string(), kSetup), "");
+    EXPECT_NE(WriteSetupFile(folder.string(), ConverterSetup{}).find("cannot be replaced"),
+              std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.folder()), {}), 2);
+    EXPECT_EQ(ReadSetupFile(kept.string(), {}).setup, kSetup);
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file: no permission to test";
+    std::filesystem::permissions(kept, std::filesystem::perms::none);
+    EXPECT_NE(ReadSetupFile(kept.string(), {}).error.find("Permission denied"), std::string::npos);
+}
+
+}  // namespace
