@@ -1,15 +1,19 @@
 #include "app/ConverterSetup.h"
 #include "app/ParameterMessage.h"
 #include "app/SetupFile.h"
-#include "temporary_config.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -107,11 +111,19 @@ TEST(SetupFile, ABadFileSaysWhyAndChangesNothing) {
     }
 }
 
+// A folder of the test's own.
 class SetupFiles : public ::testing::Test {
   protected:
-    TemporaryConfig folder_;
-    std::filesystem::path path(const char* name) const { return folder_.folder() / name; }
-    void SetUp() override { std::filesystem::create_directories(folder_.folder()); }
+    const std::filesystem::path folder_ = std::filesystem::temp_directory_path() /
+                                          ("rdn417-syx-" + std::to_string(std::random_device()()));
+    std::filesystem::path path(const char* name) const { return folder_ / name; }
+    void SetUp() override { std::filesystem::create_directories(folder_); }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::permissions(folder_ / "kept.syx", std::filesystem::perms::owner_all,
+                                     ignored);
+        std::filesystem::remove_all(folder_, ignored);
+    }
 };
 
 TEST_F(SetupFiles, ASavedFileHoldsExactlyWhatSendAllSendsAndReadsBack) {
@@ -125,7 +137,7 @@ TEST_F(SetupFiles, ASavedFileHoldsExactlyWhatSendAllSendsAndReadsBack) {
     ASSERT_EQ(WriteSetupFile(file.string(), ConverterSetup{}), "");
     // Without a controller chosen there is none in the file: the one before stays.
     EXPECT_EQ(ReadSetupFile(file.string(), kSetup).setup, (ConverterSetup{0, 12, false, true, 74}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.folder()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
 }
 
 TEST_F(SetupFiles, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason) {
@@ -141,12 +153,16 @@ TEST_F(SetupFiles, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason) {
     EXPECT_NE(WriteSetupFile((folder / "missing" / "x.syx").string(), kSetup), "");
     EXPECT_NE(WriteSetupFile(folder.string(), ConverterSetup{}).find("cannot be replaced"),
               std::string::npos);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.folder()), {}), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
     EXPECT_EQ(ReadSetupFile(kept.string(), {}).setup, kSetup);
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no permission bits to take away";
+#else
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads every file: no permission to test";
     std::filesystem::permissions(kept, std::filesystem::perms::none);
     EXPECT_NE(ReadSetupFile(kept.string(), {}).error.find("Permission denied"), std::string::npos);
+#endif
 }
 
 }  // namespace
