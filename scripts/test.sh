@@ -154,6 +154,7 @@ if ! "${display[@]}" ctest --test-dir build/windows --timeout 300 -V >build/wind
 fi
 grep -E '(tests? from .* ran|PASSED|tests passed)' build/windows/ctest.log
 limit 900 "${display[@]}" tests/windows/program_test.sh build/windows/app/rdn417-config.exe
+limit 600 tests/windows/command_line_test.sh build/windows/app/rdn417-config.exe
 cmake --build build/windows --target package >/dev/null
 ls build/windows/rdn417-config-*-windows-x64.zip
 

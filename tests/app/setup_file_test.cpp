@@ -155,6 +155,11 @@ TEST_F(SetupFiles, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason) {
               std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
     EXPECT_EQ(ReadSetupFile(kept.string(), {}).setup, kSetup);
+}
+
+TEST_F(SetupFiles, AFileThatMayNotBeReadIsNamedWithTheReason) {
+    const auto kept = path("kept.syx");
+    ASSERT_EQ(WriteSetupFile(kept.string(), kSetup), "");
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no permission bits to take away";
 #else
