@@ -1,13 +1,17 @@
 // Parameter messages through JACK to a receiving JACK client: the output component (header,
-// delivery thread, RtMidi) beside the same bytes sent with RtMidi directly, in the same run,
-// against a JACK server of the benchmark's own on the dummy driver.
+// delivery thread, RtMidi) beside the same bytes sent with RtMidi directly, and the program's
+// command line from process start beside a bare RtMidi sender, in the same run, against a JACK
+// server of the benchmark's own on the dummy driver.
+#include "app/ConverterSetup.h"
 #include "app/ParameterMessage.h"
 #include "await.h"
+#include "child_process.h"
 #include "jack_peer.h"
 #include "jack_server.h"
 #include "latency.h"
 #include "midi/MidiOut.h"
 #include "platform/win32.h"
+#include "test_environment.h"
 
 #include <benchmark/benchmark.h>
 #include <rtmidi/RtMidi.h>
@@ -247,10 +251,67 @@ void BM_ListPorts(benchmark::State& state) {
 }
 BENCHMARK(BM_ListPorts)->Arg(1)->Arg(64)->Unit(benchmark::kMicrosecond);
 
+#ifdef RDN417_PROGRAM
+// From starting a process until the peer holds the last byte of the setup it sends (what
+// --send-all sends: the mode flags and NoteRef), with DISPLAY and WAYLAND_DISPLAY unset.
+void awaitProcessSend(benchmark::State& state, const std::vector<std::string>& command) {
+    LatencyRecorder latencies;
+    const std::size_t messages = ConverterSetup{}.messages().size();
+    for (auto _ : state) {
+        const std::size_t target = peer->receivedCount() + messages;
+        std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"};
+        argv.insert(argv.end(), command.begin(), command.end());
+        const auto start = LatencyRecorder::Clock::now();
+        ChildProcess sender(argv);
+        if (!Await(
+                state, "messages of the process at the JACK peer",
+                [] { return peer->receivedCount(); }, static_cast<long long>(target),
+                [] { std::this_thread::sleep_for(std::chrono::microseconds(50)); }))
+            break;
+        latencies.add(state, start);
+        state.PauseTiming();
+        if (sender.exitCode(std::chrono::seconds(20)) != 0)
+            state.SkipWithError(("the process failed: " + sender.output()).c_str());
+        state.ResumeTiming();
+    }
+    latencies.report(state);
+}
+
+void BM_CommandLineSendAllToJackClient(benchmark::State& state) {
+    awaitProcessSend(state, {"RDN417_CLIENT_NAME=rdn417-bench-cli" + ownSuffix, RDN417_PROGRAM,
+                             "--midi-system", "jack", "--send-all", "--output", peerName + ":in"});
+}
+BENCHMARK(BM_CommandLineSendAllToJackClient)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+void BM_BareRtMidiSenderToJackClient(benchmark::State& state) {
+    std::vector<std::string> command{RDN417_BARE_SENDER, "rdn417-bench-bare" + ownSuffix,
+                                     peerName + ":in"};
+    for (const auto& message : ConverterSetup{}.messages()) {
+        std::string hex;
+        for (std::uint8_t byte : message) {
+            char text[3];
+            std::snprintf(text, sizeof text, "%02X", byte);
+            hex += text;
+        }
+        command.push_back(hex);
+    }
+    awaitProcessSend(state, command);
+}
+BENCHMARK(BM_BareRtMidiSenderToJackClient)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
     setenv("RDN417_MIDI_BACKEND", "jack", 1);
+    // The command line reads and may write settings: never the user's own.
+    UseOwnSettingsFolder();
     benchmark::Initialize(&argc, argv);
     JackServer server(256);
     if (!server.unavailable().empty()) {

@@ -3,7 +3,7 @@
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, cross-builds the Windows program with
 # its tests (Qt for MinGW from scripts/build-qt-mingw.sh) and runs them and the program under
-# Wine, and fuzzes the registry hive parser for a minute. Ends with how long each stage took.
+# Wine, and fuzzes the registry hive parser and the .syx setup reader. Ends with how long each stage took.
 #
 # A run keeps to itself: temporary files, settings folders and the runtime folder are under
 # build/tmp, the Wine prefix is build/wine-prefix, each display is a new Xvfb, and every JACK
@@ -158,9 +158,13 @@ limit 600 tests/windows/command_line_test.sh build/windows/app/rdn417-config.exe
 cmake --build build/windows --target package >/dev/null
 ls build/windows/rdn417-config-*-windows-x64.zip
 
-stage "libFuzzer: registry hive parser, 60 s"
+stage "libFuzzer: the settings file parser 60 s, the .syx setup reader 30 s"
 configure build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DRDN417_FUZZ=ON -DRDN417_GUI=OFF \
     -DRDN417_TESTS=OFF -DRDN417_BENCHMARKS=OFF
-corpus=$(mktemp -d)
-cp fuzz/corpus/hive/* "$corpus"/
-limit 300 build/fuzz/fuzz/hive_fuzz -max_total_time=60 -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
+for target in hive:60 syx:30; do
+    corpus=$(mktemp -d)
+    cp "fuzz/corpus/${target%:*}"/* "$corpus"/
+    fuzzer=build/fuzz/fuzz/$([[ ${target%:*} == hive ]] && echo hive_fuzz || echo setup_file_fuzz)
+    limit 300 "$fuzzer" -max_total_time="${target#*:}" -print_final_stats=1 "$corpus" 2>&1 |
+        tail -n 3
+done

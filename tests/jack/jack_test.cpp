@@ -430,6 +430,29 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
     EXPECT_TRUE(form.close());
 }
 
+TEST_F(Jack, TheCommandLineSendsTheSetupPacedWithoutADisplayAndSaysWhenThePortIsMissing) {
+    Dump dump("rdn417-dump-cli");
+    ASSERT_TRUE(dump.listed());
+    // No display at all: a window, had it been opened, would end the program.
+    const auto program = [](std::vector<std::string> options) {
+        std::vector<std::string> argv{
+            "env",         "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+            RDN417_PROGRAM};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return std::make_unique<ChildProcess>(argv);
+    };
+    auto sender = program({"--midi-system", "jack", "--set", "noteref=C3", "--set", "aux=74",
+                           "--send-all", "--output", dump.port()});
+    ASSERT_EQ(sender->exitCode(std::chrono::seconds(30)), 0) << sender->output();
+    ASSERT_TRUE(dump.waitFor(3));
+    EXPECT_EQ(dump.messages(), (std::vector<Bytes>{Parameter(0, 124, 0x40), Parameter(0, 125, 74),
+                                                   Parameter(0, 126, 60)}));
+    auto missing = program({"--send-all", "--output", Own("rdn417-nobody")});
+    EXPECT_EQ(missing->exitCode(std::chrono::seconds(30)), 3);
+    EXPECT_NE(missing->output().find("No MIDI output is called"), std::string::npos)
+        << missing->output();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -1,5 +1,7 @@
 #include "jack_watch.h"
 
+#include <thread>
+
 #include "rtmidi_backend.h"
 
 #include <jack/jack.h>
@@ -63,6 +65,37 @@ std::vector<std::string> JackWatch::ports(bool inputs) const {
         names.emplace_back(*port);
     jack_free(found);
     return names;
+}
+
+std::chrono::microseconds JackWatch::cycle() const {
+    if (client_ == nullptr || down_.load(std::memory_order_acquire))
+        return {};
+    const jack_nframes_t rate = jack_get_sample_rate(client_);
+    return rate == 0 ? std::chrono::microseconds{}
+                     : std::chrono::microseconds(jack_get_buffer_size(client_) * 1000000LL / rate);
+}
+
+std::size_t JackWatch::connectionsFrom(const std::string& port, const std::string& prefix) const {
+    if (client_ == nullptr || down_.load(std::memory_order_acquire))
+        return 0;
+    jack_port_t* found = jack_port_by_name(client_, port.c_str());
+    if (found == nullptr)
+        return 0;
+    const char** connected = jack_port_get_all_connections(client_, found);
+    if (connected == nullptr)
+        return 0;
+    std::size_t count = 0;
+    for (const char** name = connected; *name != nullptr; ++name)
+        count += std::string(*name).rfind(prefix, 0) == 0 ? 1 : 0;
+    jack_free(connected);
+    return count;
+}
+
+void JackWatch::awaitConnectionFrom(const std::string& port, const std::string& prefix,
+                                    std::size_t before, std::chrono::milliseconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (connectionsFrom(port, prefix) <= before && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void JackWatch::wentAway() {

@@ -34,6 +34,15 @@ class JackWatch {
     // The server's MIDI ports that take input (`inputs`) or give output, in the order RtMidi
     // numbers them; empty while not connected.
     std::vector<std::string> ports(bool inputs) const;
+    // The length of one of the server's cycles; zero while not connected.
+    std::chrono::microseconds cycle() const;
+    // How many ports whose names start with `prefix` are connected to the port named `port`.
+    std::size_t connectionsFrom(const std::string& port, const std::string& prefix) const;
+    // Waits, for `limit` at most, until more than `before` such ports are: JACK carries nothing
+    // on a new connection before the cycle in which the server takes it up, and what a port
+    // sends until then is lost without a word.
+    void awaitConnectionFrom(const std::string& port, const std::string& prefix, std::size_t before,
+                             std::chrono::milliseconds limit) const;
 
     // JACK's thread.
     void wentAway();

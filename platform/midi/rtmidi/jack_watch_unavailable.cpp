@@ -21,6 +21,17 @@ std::vector<std::string> JackWatch::ports(bool) const {
     return {};
 }
 
+std::chrono::microseconds JackWatch::cycle() const {
+    return {};
+}
+
+std::size_t JackWatch::connectionsFrom(const std::string&, const std::string&) const {
+    return 0;
+}
+
+void JackWatch::awaitConnectionFrom(const std::string&, const std::string&, std::size_t,
+                                    std::chrono::milliseconds) const {}
+
 void JackWatch::wentAway() {}
 
 void JackWatch::close() {}

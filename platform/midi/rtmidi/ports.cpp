@@ -12,6 +12,8 @@ namespace {
 
 // How often the watcher looks for open outputs whose port has gone, where the host does not say.
 constexpr auto kWatchPeriod = std::chrono::milliseconds(200);
+// A JACK server takes up a new connection within a cycle or two; a busy one gets ten times more.
+constexpr auto kJackConnectLimit = std::chrono::milliseconds(1000);
 
 // RtMidi's error messages go to our callback; only a constructor can still throw.
 template <typename Client>
@@ -188,8 +190,20 @@ MMRESULT RtMidiBackend::openPort(unsigned index, bool output,
     auto opened = std::make_shared<LiveClient>();
     opened->name = ports[index].name;
     opened->output = output;
+    // An output on JACK may send once JACK has taken up its connection.
+    std::string jackPort;
+    std::size_t connectedBefore = 0;
+    if (output && api_ == RtMidi::UNIX_JACK && jack_.connected()) {
+        const std::vector<std::string> raw = jack_.ports(true);
+        if (ports[index].rtIndex < raw.size()) {
+            jackPort = raw[ports[index].rtIndex];
+            connectedBefore = jack_.connectionsFrom(jackPort, ClientName());
+        }
+    }
     if (MMRESULT result = open(*opened, ports[index].rtIndex))
         return result;
+    if (!jackPort.empty())
+        jack_.awaitConnectionFrom(jackPort, ClientName(), connectedBefore, kJackConnectLimit);
     std::erase_if(clients_, [](const auto& weak) { return weak.expired(); });
     clients_.push_back(opened);
     live = std::move(opened);
