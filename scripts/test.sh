@@ -3,7 +3,8 @@
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, cross-builds the Windows program with
 # its tests (Qt for MinGW from scripts/build-qt-mingw.sh) and runs them and the program under
-# Wine, and fuzzes the registry hive parser and the .syx setup reader. Ends with how long each stage took.
+# Wine, and fuzzes the registry hive parser and the .syx setup reader. Ends with how long each
+# stage took.
 #
 # A run keeps to itself: temporary files, settings folders and the runtime folder are under
 # build/tmp, the Wine prefix is build/wine-prefix, each display is a new Xvfb, and every JACK
