@@ -40,9 +40,9 @@ TEST_F(SetupFiles, ASavedSetupOpensInAnotherWindowAndIsSentAsSendAllSendsIt) {
     EXPECT_TRUE(second.RadioTable->isChecked());
     EXPECT_TRUE(second.RadioVelo->isChecked());
     const std::vector<Bytes> all = received();
-    EXPECT_EQ(std::vector<Bytes>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
-              (std::vector<Bytes>{Parameter(3, 124, 0x20), Parameter(3, 125, 7),
-                                  Parameter(3, 126, 40)}));
+    EXPECT_EQ(
+        std::vector<Bytes>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+        (std::vector<Bytes>{Parameter(3, 124, 0x20), Parameter(3, 125, 7), Parameter(3, 126, 40)}));
 }
 
 TEST_F(SetupFiles, ADroppedFileOpensAndABadOneIsSaidAndChangesNothing) {
@@ -66,8 +66,9 @@ TEST_F(SetupFiles, ADroppedFileOpensAndABadOneIsSaidAndChangesNothing) {
     drop(bad);
     ASSERT_EQ(boxes.texts().size(), 1u);
     EXPECT_EQ(boxes.texts().front().toStdString(),
-              bad.string() + ": This is not a System Exclusive (.syx) file: it starts with 0x90 "
-                             "instead of 0xF0.");
+              bad.string() +
+                  ": This is not a System Exclusive (.syx) file: it starts with 0x90 "
+                  "instead of 0xF0.");
     EXPECT_EQ(form.potnote->State(), 12);
     EXPECT_EQ(received().size(), before);
     drop(good);
