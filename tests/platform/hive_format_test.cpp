@@ -71,6 +71,14 @@ TEST(HiveFormat, ForgivesWhatTheRegistryEditorForgivesAndSkipsOnlyBadLines) {
              "[-HKEY_CURRENT_USER\\X]\n",
          "Z:; skipped 0"},
         {header + key + "[-HKEY_CURRENT_USER\\X]\n" + key + "\"B\"=dword:2\n", "X: B=2; skipped 0"},
+        // A deletion takes the key and those below it, whatever the case, and no neighbour.
+        {header + key +
+             "[HKEY_CURRENT_USER\\X\\Y]\n[HKEY_CURRENT_USER\\X\\YZ]\n[HKEY_CURRENT_USER\\X\\Y\\Z]\n"
+             "[-HKEY_CURRENT_USER\\x\\y]\n[-HKEY_CURRENT_USER\\Nowhere\\Deep]\n",
+         "X:; X\\YZ:; skipped 0"},
+        {header + "[HKEY_CURRENT_USER\\X\\Y\\Z]\n\"A\"=dword:1\n[-HKEY_CURRENT_USER\\X\\Y]\n" +
+             "[-HKEY_CURRENT_USER\\X]\n[HKEY_CURRENT_USER\\X\\Y\\Z]\n\"B\"=dword:2\n",
+         "X\\Y\\Z: B=2; skipped 0"},
         {header + "\"Orphan\"=dword:1\n" + key + "\"A\"=1\n\"B\"=\"ok\"\n", "X: B=ok; skipped 2"},
         {header + "[HKEY_LOCAL_MACHINE\\Y]\n\"Z\"=dword:1\n" + key + "\"A\"=\"open\n",
          "X:; skipped 3"},

@@ -306,26 +306,47 @@ class Reader {
   public:
     // The key of a section line, created or found again (a key given twice is one key).
     Key* section(const std::string& path) {
-        auto [found, added] = keyIndex_.try_emplace(lowered(path), hive_.keys.size());
-        if (added) {
+        Node* node = &root_;
+        forEachComponent(lowered(path), [&](const std::string& component) {
+            auto& child = node->children[component];
+            if (!child)
+                child = std::make_unique<Node>();
+            node = child.get();
+        });
+        if (node->key == kNone) {
+            node->key = hive_.keys.size();
             hive_.keys.push_back(Key{path, {}});
             valueIndex_.emplace_back();
             erased_.emplace_back();
         }
-        current_ = found->second;
+        current_ = node->key;
         return &hive_.keys[current_];
     }
 
-    // "[-path]": the key and every key below it are gone; a later section makes them anew.
+    // "[-path]": the key and every key below it are gone; a later section makes them anew. The
+    // branch is only cut off here, and its keys are dropped by finish, so that every key costs
+    // once however many deletions name it or a key above it.
     void remove(const std::string& path) {
-        const std::string gone = lowered(path);
-        std::erase_if(keyIndex_, [&](const auto& entry) {
-            const bool below = entry.first == gone || entry.first.rfind(gone + "\\", 0) == 0;
-            if (below)
-                removedKeys_.push_back(entry.second);
-            return below;
-        });
         current_ = kNone;
+        const std::string gone = lowered(path);
+        const std::size_t last = gone.rfind('\\');
+        Node* parent = &root_;
+        if (last != std::string::npos) {
+            forEachComponent(gone.substr(0, last), [&](const std::string& component) {
+                if (parent == nullptr)
+                    return;
+                const auto found = parent->children.find(component);
+                parent = found == parent->children.end() ? nullptr : found->second.get();
+            });
+        }
+        if (parent == nullptr)
+            return;
+        const auto found =
+            parent->children.find(last == std::string::npos ? gone : gone.substr(last + 1));
+        if (found == parent->children.end())
+            return;
+        cutOff_.push_back(std::move(found->second));
+        parent->children.erase(found);
     }
 
     // A value of the current key; the last one given wins. False without a current key.
@@ -358,8 +379,18 @@ class Reader {
 
     Hive finish() {
         std::vector<bool> keyGone(hive_.keys.size());
-        for (std::size_t key : removedKeys_)
-            keyGone[key] = true;
+        // Without recursion: a path may be thousands of keys deep.
+        std::vector<const Node*> branch;
+        for (const auto& cut : cutOff_)
+            branch.push_back(cut.get());
+        while (!branch.empty()) {
+            const Node* node = branch.back();
+            branch.pop_back();
+            if (node->key != kNone)
+                keyGone[node->key] = true;
+            for (const auto& child : node->children)
+                branch.push_back(child.second.get());
+        }
         Hive result;
         for (std::size_t k = 0; k < hive_.keys.size(); ++k) {
             if (keyGone[k])
@@ -380,6 +411,20 @@ class Reader {
 
   private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // One component of a key path, lowered: the keys form a tree, as in the registry.
+    struct Node {
+        std::unordered_map<std::string, std::unique_ptr<Node>> children;
+        std::size_t key = kNone;  // the key of this path, when a section named it
+    };
+
+    template <typename Visit>
+    static void forEachComponent(const std::string& path, Visit visit) {
+        std::size_t start = 0;
+        for (std::size_t end; (end = path.find('\\', start)) != std::string::npos; start = end + 1)
+            visit(path.substr(start, end - start));
+        visit(path.substr(start));
+    }
     // Most keys hold a few values, found by looking through them; a key with more gets an
     // index, so that a key of any size is read in linear time.
     static constexpr std::size_t kIndexedFrom = 16;
@@ -416,11 +461,12 @@ class Reader {
     }
 
     Hive hive_;
-    std::unordered_map<std::string, std::size_t> keyIndex_;
+    Node root_;
+    // Branches that "[-key]" lines cut off, with every key below them.
+    std::vector<std::unique_ptr<Node>> cutOff_;
     std::vector<std::unique_ptr<std::unordered_map<std::string, std::size_t>>> valueIndex_;
     // Per key, the values that "name"=- removed.
     std::vector<std::vector<bool>> erased_;
-    std::vector<std::size_t> removedKeys_;
     std::size_t current_ = kNone;
 };
 
