@@ -5,6 +5,7 @@
 #include "platform/midi_system.h"
 
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 
 #include <optional>
@@ -30,31 +31,41 @@ std::optional<RegistryKey> openKey(bool create) {
     }
 }
 
+// Says once what went wrong with the settings file, if anything did.
+void tellSettingsProblem(QWidget* window) {
+    const std::string problem = platform::TakeSettingsProblem();
+    if (problem.empty())
+        return;
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationName(),
+                    QString::fromLocal8Bit(problem.c_str()), QMessageBox::Ok, window);
+    box.exec();
+}
+
 }  // namespace
 
 void TForm1::SaveSettings() {
-    auto key = openKey(true);
-    if (!key)
-        return;
-    try {
-        key->WriteInteger("PX", pos().x());
-        key->WriteInteger("PY", pos().y());
-        WriteStoredSetup(*key, CurrentSetup());
-        key->WriteInteger("midiIN", cmbInput->currentIndex());
-        key->WriteInteger("midiOUT", cmbOutput->currentIndex());
-    } catch (const std::exception&) {
-        // A value that cannot be written ends the writing; the user is not troubled.
-    }
-    // Beside the nine: the ports by name, a missing one included, the MIDI system and
-    // whether everything is sent when the output opens.
-    try {
-        key->WriteString("midiINName", chosenPort(*cmbInput, missingInput_));
-        key->WriteString("midiOUTName", chosenPort(*cmbOutput, missingOutput_));
-        if (!platform::MidiSystems().empty() && !platform::MidiSystemFromEnvironment())
-            key->WriteString("midiSystem", platform::CurrentMidiSystem());
-        key->WriteBool("SendAllOnOpen", CheckSendAllOnOpen->isChecked());
-    } catch (const std::exception&) {
-    }
+    if (auto key = openKey(true)) {
+        try {
+            key->WriteInteger("PX", pos().x());
+            key->WriteInteger("PY", pos().y());
+            WriteStoredSetup(*key, CurrentSetup());
+            key->WriteInteger("midiIN", cmbInput->currentIndex());
+            key->WriteInteger("midiOUT", cmbOutput->currentIndex());
+        } catch (const std::exception&) {
+            // A value that cannot be written ends the writing.
+        }
+        // Beside the nine: the ports by name, a missing one included, the MIDI system and
+        // whether everything is sent when the output opens.
+        try {
+            key->WriteString("midiINName", chosenPort(*cmbInput, missingInput_));
+            key->WriteString("midiOUTName", chosenPort(*cmbOutput, missingOutput_));
+            if (!platform::MidiSystems().empty() && !platform::MidiSystemFromEnvironment())
+                key->WriteString("midiSystem", platform::CurrentMidiSystem());
+            key->WriteBool("SendAllOnOpen", CheckSendAllOnOpen->isChecked());
+        } catch (const std::exception&) {
+        }
+    }  // closing the key saves
+    tellSettingsProblem(this);
 }
 
 void TForm1::LoadMidiSystem() {
@@ -69,6 +80,7 @@ void TForm1::LoadMidiSystem() {
 
 void TForm1::LoadSettings() {
     auto key = openKey(false);
+    tellSettingsProblem(this);
     if (!key)
         return;
     // The ports are not open yet: a radio's handler must not send now, nor end the reading.

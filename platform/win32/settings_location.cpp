@@ -8,3 +8,11 @@ std::string SettingsLocation() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string TakeSettingsProblem() {
+    return {};
+}
+
+}  // namespace platform

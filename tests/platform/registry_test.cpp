@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -344,8 +345,16 @@ TEST(Registry, TheTemporaryFileIsNeverOneThatSomebodyPlanted) {
     EXPECT_EQ(TemporaryConfig::read(victim), "keep");
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(fresh));
-    EXPECT_EQ(fs::status(config.hive()).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(Registry, ASavedFileKeepsItsMode) {
+    TemporaryConfig config;
+    config.write(kSettings);
+    namespace fs = std::filesystem;
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(config.hive(), mode);
+    ASSERT_EQ(save("CAN", 3), ERROR_SUCCESS);
+    EXPECT_EQ(fs::status(config.hive()).permissions(), mode);
 }
 
 TEST(Registry, AHiveThatIsALinkIsWrittenThroughAndAReadOnlyOneIsLeftAlone) {
@@ -381,6 +390,112 @@ TEST(Registry, ASaveKeepsEveryReadableKeyAndKeepsAsideWhatItDrops) {
     const auto aside = config.keptAside();
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(TemporaryConfig::read(aside[0]), flawed);
+}
+
+// A settings file that could not be read is never written over: not at this start, nor later
+// in the run, and the reason is said once.
+TEST(Registry, SettingsThatWentUnreadAreNotOverwrittenLaterInTheRun) {
+    TemporaryConfig config;
+    config.write(kSettings);
+    platform::TakeSettingsProblem();
+    const std::string lock = config.hive().string() + ".lock";
+    const int held = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    EXPECT_EQ(openAndRead(), ERROR_CANTREAD);
+    close(held);
+    EXPECT_EQ(save("CAN", 1), ERROR_CANTWRITE);
+    EXPECT_EQ(config.read(), kSettings);
+    const std::string said = platform::TakeSettingsProblem();
+    EXPECT_EQ(said.rfind("The settings in " + config.hive().string() +
+                             " could not be read: another program holds its lock",
+                         0),
+              0u)
+        << said;
+    EXPECT_NE(said.find("\nThe settings could not be saved to " + config.hive().string() +
+                        ": it could not be read when the program started."),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(openAndRead(), ERROR_SUCCESS);
+    EXPECT_EQ(save("CAN", 2), ERROR_CANTWRITE);
+    EXPECT_EQ(platform::TakeSettingsProblem(), "");
+}
+
+TEST(Registry, ALockThatIsNoRegularFileNeitherBlocksNorIsTrusted) {
+    TemporaryConfig config;
+    config.write(kSettings);
+    const std::string lock = config.hive().string() + ".lock";
+    ASSERT_EQ(mkfifo(lock.c_str(), 0444), 0);
+    DWORD channel = 0;
+    EXPECT_EQ(returns([&] { return openAndRead(&channel); },
+                      [&] { close(open(lock.c_str(), O_WRONLY | O_NONBLOCK)); }),
+              ERROR_SUCCESS);
+    EXPECT_EQ(channel, 7u);
+    EXPECT_EQ(save("CAN", 1), ERROR_CANTWRITE);
+    EXPECT_EQ(config.read(), kSettings);
+    EXPECT_NE(platform::TakeSettingsProblem().find("is not a regular file"), std::string::npos);
+}
+
+TEST(Registry, AFlawedFileIsKeptAsideOnceForEachContentAndNotForASaveThatCannotHappen) {
+    TemporaryConfig config;
+    const std::string flawed = std::string(kSettings) + "\"PX\"=dword:100000000\n";
+    config.write(flawed);
+    namespace fs = std::filesystem;
+    fs::permissions(config.hive(), fs::perms::owner_read);
+    EXPECT_EQ(save("CAN", 1), ERROR_CANTWRITE);
+    EXPECT_EQ(save("CAN", 1), ERROR_CANTWRITE);
+    EXPECT_TRUE(config.keptAside().empty());
+    fs::permissions(config.hive(), fs::perms::owner_read | fs::perms::owner_write);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        platform::testing::FailHiveWrite(HiveWriteStep::Rename);
+        EXPECT_EQ(save("CAN", 1), ERROR_CANTWRITE);
+    }
+    ASSERT_EQ(config.keptAside().size(), 1u);
+    EXPECT_EQ(TemporaryConfig::read(config.keptAside()[0]), flawed);
+    EXPECT_EQ(config.read(), flawed);
+}
+
+TEST(Registry, AFileSizeLimitFailsTheSaveAndLeavesNoPartialCopy) {
+    TemporaryConfig config;
+    const std::string flawed =
+        std::string(kSettings) + "\"PX\"=dword:100000000\n" + std::string(4096, ';') + "\n";
+    config.write(flawed);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(save("CAN", 1) == ERROR_CANTWRITE ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(config.read(), flawed);
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(config.folder()))
+        ++files;
+    EXPECT_EQ(files, 2);  // the hive and its lock file: no copy, whole or partial
+}
+
+TEST(Registry, ADamagedHiveThatIsALinkIsCopiedAsideAndStillWrittenThrough) {
+    TemporaryConfig config;
+    namespace fs = std::filesystem;
+    fs::create_directories(config.folder() / "dotfiles");
+    const fs::path target = config.folder() / "dotfiles" / "settings.reg";
+    std::ofstream(target) << "not a registry file\n";
+    fs::create_symlink(target, config.hive());
+    ASSERT_EQ(save("CAN", 3), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_symlink(config.hive()));
+    EXPECT_NE(TemporaryConfig::read(target).find("\"CAN\"=dword:00000003"), std::string::npos);
+    ASSERT_EQ(config.keptAside().size(), 1u);
+    EXPECT_EQ(TemporaryConfig::read(config.keptAside()[0]), "not a registry file\n");
+    // A link to nowhere cannot be saved through, and says so.
+    fs::remove(target);
+    platform::TakeSettingsProblem();
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_CANTWRITE);
+    EXPECT_NE(platform::TakeSettingsProblem().find("may not be replaced"), std::string::npos);
 }
 
 }  // namespace

@@ -137,26 +137,44 @@ TEST_F(Settings, ADamagedFileIsKeptAsideAndTheDefaultsApply) {
     EXPECT_EQ(storedValues().size(), 9u);
 }
 
-TEST_F(Settings, SettingsThatCannotBeOpenedNeitherStopTheStartNorTheClose) {
+TEST_F(Settings, SettingsThatCannotBeReadAreSaidOnceAndNeverOverwrittenByTheDefaults) {
     // In place of the settings file, a device that reads without end.
     std::filesystem::create_directories(config_.folder());
     std::filesystem::create_symlink("/dev/zero", config_.hive());
     MessageBoxCatcher boxes;
     TForm1& form = create();
     EXPECT_EQ(form.potcanal->State(), 1);
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QString::fromStdString(
+        "The settings in " + config_.hive().string() + " could not be read: it cannot be read (")));
+    // Stored values that could not be read when the window opened, readable by its close.
+    std::filesystem::remove(config_.hive());
+    const std::string stored =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Korvalen\\RDN417_V28]\n"
+        "\"CAN\"=dword:00000007\n";
+    config_.write(stored);
+    form.potcanal->setState(9);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(form.MidiOutput1->State(), psClosed);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(config_.read(), stored);
+    EXPECT_EQ(boxes.texts().size(), 2u);
+    EXPECT_NE(boxes.texts().back().indexOf("could not be saved"), -1);
 }
 
-TEST_F(Settings, ASaveThatCannotFinishLeavesThePreviousSettings) {
+TEST_F(Settings, ASaveThatCannotFinishLeavesThePreviousSettingsAndSaysSo) {
     store(kAll);
     const std::string before = config_.read();
     TForm1& form = create();
     form.potcanal->setState(9);
+    MessageBoxCatcher boxes;
     platform::testing::FailHiveWrite(platform::testing::HiveWriteStep::Rename);
     ASSERT_TRUE(form.close());
     EXPECT_EQ(config_.read(), before);
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    EXPECT_EQ(boxes.texts()[0].toStdString(), "The settings could not be saved to " +
+                                                  config_.hive().string() +
+                                                  ": it could not be written (Success).");
 }
 
 }  // namespace

@@ -326,6 +326,10 @@ int PostedMessageFd();
 // Where the per-user registry keeps the settings, for the user to read: the registry on
 // Windows, the hive file elsewhere.
 std::string SettingsLocation();
+// What went wrong with the settings file and has not been said yet (a read that failed, or a
+// save), for the user to read; empty when nothing did. Each kind is said once a run; always
+// empty on Windows, whose registry says nothing of the kind.
+std::string TakeSettingsProblem();
 
 // Owns a message-only window for the lifetime of the object.
 class MessageWindow {

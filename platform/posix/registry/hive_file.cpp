@@ -12,7 +12,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <system_error>
@@ -42,9 +44,15 @@ fs::path homeDirectory() {
     return fs::temp_directory_path();
 }
 
+void tell(std::string* why, const std::string& reason) {
+    if (why != nullptr)
+        *why = reason;
+}
+
 // An advisory lock on a file beside the hive, held for the object's life. The hive itself is
 // replaced by rename, so it cannot carry the lock. Another program holding it is waited for
-// about a second at most. Reading needs no lock where none can be had (a read-only folder).
+// about a second at most. Reading needs no lock where none can be had (a read-only folder, a
+// lock that is no regular file); writing does.
 class HiveLock {
   public:
     enum class Purpose { Read, Write };
@@ -55,10 +63,22 @@ class HiveLock {
             std::error_code ignored;
             fs::create_directories(hive.parent_path(), ignored);
         }
-        fd_ = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        // Non-blocking: a FIFO in its place must not wait for a writer.
+        constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        fd_ = open(lock.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
         if (fd_ < 0 && purpose == Purpose::Read)
-            fd_ = open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            fd_ = open(lock.c_str(), O_RDONLY | kFlags);
+        struct stat status {};
+        if (fd_ >= 0 && (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode))) {
+            close(fd_);
+            fd_ = -1;
+            errno = EINVAL;
+        }
         if (fd_ < 0) {
+            problem_ = "its lock file " + lock + " cannot be used (" +
+                       (errno == EINVAL ? std::string("it is not a regular file")
+                                        : std::string(std::strerror(errno))) +
+                       ")";
             usable_ = purpose == Purpose::Read;
             return;
         }
@@ -68,6 +88,7 @@ class HiveLock {
             if (errno == EINTR)
                 continue;
             if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+                problem_ = "another program holds its lock " + lock;
                 close(fd_);
                 fd_ = -1;
                 return;
@@ -82,14 +103,19 @@ class HiveLock {
     }
     HiveLock(const HiveLock&) = delete;
     HiveLock& operator=(const HiveLock&) = delete;
-    // The hive may be read (or written) now.
-    bool usable() const { return usable_; }
+    // The hive may be read (or written) now; otherwise why not.
+    bool usable(std::string* why) const {
+        if (!usable_)
+            tell(why, problem_);
+        return usable_;
+    }
 
   private:
     static constexpr auto kLockWait = std::chrono::seconds(1);
 
     int fd_ = -1;
     bool usable_ = false;
+    std::string problem_;
 };
 
 enum class ReadResult { Missing, Read, TooLarge, Failed };
@@ -99,10 +125,13 @@ enum class ReadResult { Missing, Read, TooLarge, Failed };
 ReadResult readFile(const fs::path& path, std::string& text) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;  // errno says why
     struct stat status {};
     ReadResult result = ReadResult::Read;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+    int failure = 0;  // errno of a failed read; 0 for a file that is not a regular one
+    if (fstat(fd, &status) != 0)
+        failure = errno;
+    if (failure != 0 || !S_ISREG(status.st_mode))
         result = ReadResult::Failed;
     else if (status.st_size > static_cast<off_t>(kMaxHiveSize))
         result = ReadResult::TooLarge;
@@ -112,9 +141,10 @@ ReadResult readFile(const fs::path& path, std::string& text) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            failure = errno;
             result = ReadResult::Failed;
-        else if (n == 0)
+        } else if (n == 0)
             break;
         else if (text.size() + static_cast<std::size_t>(n) > kMaxHiveSize)
             result = ReadResult::TooLarge;  // it grew while being read
@@ -122,7 +152,21 @@ ReadResult readFile(const fs::path& path, std::string& text) {
             text.append(buffer, static_cast<std::size_t>(n));
     }
     close(fd);
+    errno = failure;
     return result;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 // HKEY_CURRENT_USER.reg.damaged-<time>, numbered when that name is taken.
@@ -142,29 +186,56 @@ fs::path asideName(const fs::path& path) {
     return aside;
 }
 
-// Keeps a hive that cannot be used for the user to look at.
-void moveAside(const fs::path& path) {
+// Whether a copy kept aside already holds exactly `text`.
+bool keptAlready(const fs::path& path, const std::string& text) {
+    const std::string prefix = path.filename().string() + ".damaged-";
     std::error_code error;
-    fs::rename(path, asideName(path), error);
+    for (fs::directory_iterator entry(path.parent_path(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        const std::string name = entry->path().filename().string();
+        if (name.rfind(prefix, 0) != 0 || !entry->is_regular_file(ignored) ||
+            entry->file_size(ignored) != text.size())
+            continue;
+        std::string kept;
+        if (readFile(entry->path(), kept) == ReadResult::Read && kept == text)
+            return true;
+    }
+    return false;
 }
 
-// Keeps a copy of a hive whose unreadable lines a save is about to drop.
-bool copyAside(const fs::path& path) {
-    std::error_code error;
-    return fs::copy_file(path, asideName(path), error);
+// Keeps `text`, the hive's content, for the user to look at: once for each content, and whole
+// or not at all (written under a temporary name first). Beside the hive, also when the hive is
+// a link to a file elsewhere.
+bool keepAside(const fs::path& path, const std::string& text) {
+    if (keptAlready(path, text))
+        return true;
+    std::string temporary = path.string() + ".keeping-XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, text) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), asideName(path).c_str()) == 0;
+    if (!ok)
+        unlink(temporary.c_str());
+    return ok;
 }
 
 enum class HiveState { Good, Flawed, Damaged, Unreadable };
 
 // A missing file is a good, empty hive; a damaged or too large one leaves `hive` empty; a
-// flawed one gives what could be read.
-HiveState readHive(const fs::path& path, Hive& hive) {
+// flawed one gives what could be read. `text` is what the file holds.
+HiveState readHive(const fs::path& path, Hive& hive, std::string& text, std::string* why) {
     hive = Hive{};
-    std::string text;
     switch (readFile(path, text)) {
         case ReadResult::Missing:
             return HiveState::Good;
         case ReadResult::Failed:
+            tell(why,
+                 "it cannot be read (" +
+                     std::string(errno == 0 ? "it is not a regular file" : std::strerror(errno)) +
+                     ")");
             return HiveState::Unreadable;
         case ReadResult::TooLarge:
             return HiveState::Damaged;
@@ -178,37 +249,56 @@ HiveState readHive(const fs::path& path, Hive& hive) {
     return parsed->skipped > 0 ? HiveState::Flawed : HiveState::Good;
 }
 
-// With the exclusive lock held: the hive as it stands, a damaged file moved aside first and a
-// flawed one copied aside, so that what a save drops is kept.
-bool readForUpdate(const fs::path& path, Hive& hive) {
-    switch (readHive(path, hive)) {
-        case HiveState::Good:
-            return true;
-        case HiveState::Flawed:
-            return copyAside(path);
-        case HiveState::Damaged:
-            moveAside(path);
-            return true;
-        case HiveState::Unreadable:
-            return false;
-    }
-    return false;
+// A copy of the file a link names, beside the hive: whole or not at all.
+bool copyAside(const fs::path& path) {
+    std::string temporary = path.string() + ".keeping-XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    close(fd);
+    std::error_code error;
+    const bool ok = fs::copy_file(path, temporary, fs::copy_options::overwrite_existing, error) &&
+                    rename(temporary.c_str(), asideName(path).c_str()) == 0;
+    if (!ok)
+        unlink(temporary.c_str());
+    return ok;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
+// With the exclusive lock held: the hive as it stands, what a damaged or flawed file holds
+// kept aside first, so that nothing a save drops is lost. A damaged file is moved aside whole;
+// through a link the file it names stays where it is (the save replaces it) and is copied.
+bool readForUpdate(const fs::path& path, Hive& hive, std::string* why) {
+    std::string text;
+    const HiveState state = readHive(path, hive, text, why);
+    if (state == HiveState::Good || state == HiveState::Unreadable)
+        return state == HiveState::Good;
+    std::error_code error;
+    const bool link = fs::is_symlink(path, error);
+    const bool whole = readFile(path, text) == ReadResult::Read;
+    bool kept = false;
+    if (state == HiveState::Damaged && !link)
+        kept = rename(path.c_str(), asideName(path).c_str()) == 0;
+    else
+        kept = whole ? keepAside(path, text) : copyAside(path);
+    if (!kept)
+        tell(why, "what it holds could not be kept aside before it is replaced (" +
+                      std::string(std::strerror(errno)) + ")");
+    return kept;
 }
 
 constexpr const char* kTemporaryInfix = ".tmp-";
+
+// Past the file size limit a write fails with EFBIG instead of ending the program (unless the
+// program handles the signal itself). Before anything is written.
+void failWritesPastSizeLimit() {
+    static const bool done = [] {
+        struct sigaction current {};
+        if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            std::signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    static_cast<void>(done);
+}
 
 // Temporary files of saves that were killed: nobody writes them, since a save holds the
 // lock; those older than a minute are removed.
@@ -243,7 +333,7 @@ std::optional<fs::path> saveTarget(const fs::path& path) {
     return target;
 }
 
-bool replaceFile(const fs::path& path, const std::string& text) {
+bool replaceFile(const fs::path& path, const std::string& text, std::string* why) {
     const auto target = saveTarget(path);
     if (!target)
         return false;
@@ -252,13 +342,22 @@ bool replaceFile(const fs::path& path, const std::string& text) {
     // followed.
     std::string temporary = target->string() + kTemporaryInfix + "XXXXXX";
     int fd = stepFails(HiveWriteStep::Create) ? -1 : mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        tell(why, "no file can be made beside it (" + std::string(std::strerror(errno)) + ")");
         return false;
+    }
+    // The file keeps the mode it had.
+    struct stat status {};
+    if (stat(target->c_str(), &status) == 0)
+        fchmod(fd, status.st_mode & 07777);
     bool ok = !stepFails(HiveWriteStep::Write) && writeAll(fd, text);
     ok = ok && !stepFails(HiveWriteStep::Flush) && fsync(fd) == 0;
+    const int failure = errno;
     ok = close(fd) == 0 && ok;
     ok = ok && !stepFails(HiveWriteStep::Rename) && rename(temporary.c_str(), target->c_str()) == 0;
     if (!ok) {
+        tell(why, "it could not be written (" +
+                      std::string(std::strerror(failure != 0 ? failure : errno)) + ")");
         unlink(temporary.c_str());
         return false;
     }
@@ -282,13 +381,14 @@ fs::path HivePath() {
     return base / "rdn417-config" / "HKEY_CURRENT_USER.reg";
 }
 
-bool LoadHive(Hive& hive) {
+bool LoadHive(Hive& hive, std::string* why) {
     const fs::path path = HivePath();
     {
         HiveLock shared(path, HiveLock::Purpose::Read);
-        if (!shared.usable())
+        if (!shared.usable(why))
             return false;
-        switch (readHive(path, hive)) {
+        std::string text;
+        switch (readHive(path, hive, text, why)) {
             case HiveState::Good:
             case HiveState::Flawed:
                 return true;
@@ -298,20 +398,29 @@ bool LoadHive(Hive& hive) {
                 break;
         }
     }
-    // Moving the file aside needs the exclusive lock; another program may have replaced the
+    // Keeping the file aside needs the exclusive lock; another program may have replaced the
     // file in between, so it is read again.
+    failWritesPastSizeLimit();
     HiveLock exclusive(path, HiveLock::Purpose::Write);
-    return exclusive.usable() && readForUpdate(path, hive);
+    return exclusive.usable(why) && readForUpdate(path, hive, why);
 }
 
-bool UpdateHive(const std::function<void(Hive&)>& change) {
+bool UpdateHive(const std::function<void(Hive&)>& change, std::string* why) {
+    failWritesPastSizeLimit();
     const fs::path path = HivePath();
     HiveLock exclusive(path, HiveLock::Purpose::Write);
+    if (!exclusive.usable(why))
+        return false;
+    // Nothing is kept aside for a save that cannot happen.
+    if (!saveTarget(path)) {
+        tell(why, "it may not be replaced (a link to nowhere, or a file marked read-only)");
+        return false;
+    }
     Hive hive;
-    if (!exclusive.usable() || !readForUpdate(path, hive))
+    if (!readForUpdate(path, hive, why))
         return false;
     change(hive);
-    return replaceFile(path, FormatHive(hive));
+    return replaceFile(path, FormatHive(hive), why);
 }
 
 }  // namespace platform::registry

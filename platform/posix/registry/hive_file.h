@@ -1,16 +1,18 @@
 // Where the per-user hive lives and how it is read and replaced: under an advisory lock (waited
 // for about a second at most), a write goes to a temporary file of a name nobody can guess that
 // is flushed and renamed over the hive, so a crash never leaves half a file and two programs
-// writing at once never mix. A file that is not an export, or larger than 16 MB, is moved aside
+// writing at once never mix. A file that is not an export, or larger than 16 MB, is kept aside
 // under a dated name and the hive starts empty; one with lines that cannot be read is copied
-// aside before a save drops them. A hive that is a symbolic link is written through to the file
-// it names; one marked read-only is not replaced.
+// aside before a save drops them (once for each content; a copy is whole or absent). A hive
+// that is a symbolic link is written through to the file it names, and kept aside by a copy of
+// that file; one marked read-only is not replaced. No open can block.
 #pragma once
 
 #include "hive.h"
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace platform::registry {
 
@@ -18,13 +20,15 @@ namespace platform::registry {
 // unset, empty or not an absolute path.
 std::filesystem::path HivePath();
 
-// Reads the hive under a shared lock, or none where the folder is read-only. A damaged file
-// is moved aside (under the exclusive lock) and the result is empty. False when the file
-// exists but cannot be read, is not a regular file, or the lock is held too long elsewhere.
-bool LoadHive(Hive& hive);
+// Reads the hive under a shared lock, or none where the folder is read-only or the lock is no
+// regular file. A damaged file is kept aside (under the exclusive lock) and the result is
+// empty. False, with the reason in `why`, when the file exists but cannot be read, is not a
+// regular file, or the lock is held too long elsewhere.
+bool LoadHive(Hive& hive, std::string* why = nullptr);
 
 // Under the exclusive lock: reads the current file, lets `change` edit it, and replaces the
-// file with the result. False, with the previous file untouched, when any step fails.
-bool UpdateHive(const std::function<void(Hive&)>& change);
+// file with the result, which keeps the file's mode. False, with the previous file untouched
+// and the reason in `why`, when any step fails.
+bool UpdateHive(const std::function<void(Hive&)>& change, std::string* why = nullptr);
 
 }  // namespace platform::registry

@@ -1,15 +1,19 @@
 // The per-user registry on hosts without Win32. An open key holds a copy of its values taken
 // when it was opened, plus what was set through it; closing the key writes those changes into
-// the hive file in one atomic replacement.
+// the hive file in one atomic replacement. Once the hive could not be read, nothing is written
+// to it for the rest of the run: what the program would write then are values it never saw.
 #include "hive_file.h"
 #include "platform/win32.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -28,6 +32,13 @@ struct KeyTable {
     std::mutex mutex;
     std::uintptr_t nextHandle = 1;
     std::unordered_map<HKEY, std::unique_ptr<OpenKey>> keys;
+    // The hive file whose read failed in this run (the file may change with XDG_CONFIG_HOME).
+    std::string unread;
+    // What went wrong with the hive and has not been said yet; each kind is said once a run
+    // for each file.
+    std::string problem;
+    std::string toldRead;
+    std::string toldWrite;
 };
 
 KeyTable& table() {
@@ -62,17 +73,43 @@ bool resolve(HKEY parent, LPCSTR subKey, std::string& path, LSTATUS& error) {
     return valid;
 }
 
+// Keeps a problem for TakeSettingsProblem, after those not taken yet.
+void tellOnce(const std::string& text) {
+    std::string& problem = table().problem;
+    problem += (problem.empty() ? "" : "\n") + text;
+}
+
 // The key's path and, when it exists, its contents as the hive holds them now.
 LSTATUS lookUp(HKEY parent, LPCSTR subKey, std::string& path, std::optional<Key>& existing) {
     LSTATUS error = ERROR_SUCCESS;
     if (!resolve(parent, subKey, path, error))
         return error;
     Hive hive;
-    if (!platform::registry::LoadHive(hive))
+    std::string why;
+    if (!platform::registry::LoadHive(hive, &why)) {
+        const std::string file = platform::registry::HivePath().string();
+        table().unread = file;
+        if (std::exchange(table().toldRead, file) != file)
+            tellOnce("The settings in " + file + " could not be read: " + why +
+                     ". The program runs with its defaults and leaves the file as it is until it "
+                     "is started again.");
         return ERROR_CANTREAD;
+    }
     if (const Key* found = hive.find(path))
         existing = *found;
     return ERROR_SUCCESS;
+}
+
+// Writes through `change`, unless the hive went unread in this run; says why once when not.
+bool update(const std::function<void(Hive&)>& change) {
+    const std::string file = platform::registry::HivePath().string();
+    const bool unread = table().unread == file;
+    std::string why = "it could not be read when the program started";
+    if (!unread && platform::registry::UpdateHive(change, &why))
+        return true;
+    if (std::exchange(table().toldWrite, file) != file)
+        tellOnce("The settings could not be saved to " + file + ": " + why + ".");
+    return false;
 }
 
 HKEY remember(std::unique_ptr<OpenKey> key) {
@@ -109,7 +146,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
     if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing))
         return error;
     Key contents = existing ? *existing : Key{path, {}};
-    if (!existing && !platform::registry::UpdateHive([&](Hive& current) { current.obtain(path); }))
+    if (!existing && !update([&](Hive& current) { current.obtain(path); }))
         return ERROR_CANTWRITE;
     if (lpdwDisposition != nullptr)
         *lpdwDisposition = existing ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
@@ -182,7 +219,7 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
         if (key->changes.empty())
             return ERROR_SUCCESS;
         // Everything set through this key lands together, over whatever the file holds now.
-        const bool written = platform::registry::UpdateHive([&](Hive& hive) {
+        const bool written = update([&](Hive& hive) {
             Key& target = hive.obtain(key->path);
             for (Value& value : key->changes)
                 target.set(std::move(value));
@@ -190,3 +227,12 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
         return written ? ERROR_SUCCESS : ERROR_CANTWRITE;
     }
 }
+
+namespace platform {
+
+std::string TakeSettingsProblem() {
+    std::lock_guard lock(table().mutex);
+    return std::exchange(table().problem, std::string());
+}
+
+}  // namespace platform
