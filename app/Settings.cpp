@@ -104,7 +104,8 @@ void TForm1::LoadSettings() {
     for (auto [combo, value, missing] : {std::tuple{cmbInput, "midiINName", &missingInput_},
                                          std::tuple{cmbOutput, "midiOUTName", &missingOutput_}}) {
         const auto name = key->ReadString(value);
-        if (name && !name->empty())
+        // An earlier version could store a placeholder's text as a port's name.
+        if (name && !name->empty() && !TPortCombo::IsPlaceholder(*name))
             selectPort(*combo, *name, *missing);
     }
     try {

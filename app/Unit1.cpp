@@ -57,22 +57,6 @@ std::vector<std::string> portNames(UINT count, Query query) {
     return names;
 }
 
-// Fills a port combo with the names; a single unselected `none` item when there is none.
-void fillPorts(QComboBox& combo, const std::vector<std::string>& names, const char* none) {
-    combo.clear();
-    if (names.empty()) {
-        combo.addItem(QString::fromLatin1(none));
-        combo.setCurrentIndex(-1);
-        return;
-    }
-    for (const std::string& name : names)
-        combo.addItem(ToQString(name));
-}
-
-std::string selectedText(const QComboBox& combo) {
-    return combo.currentIndex() < 0 ? std::string() : FromQString(combo.currentText());
-}
-
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -187,8 +171,8 @@ void TForm1::ListMidiDevices() {
     const auto lists = readPorts();
     if (!lists)
         return;
-    fillPorts(*cmbInput, lists->inputs, "No MIDI Input Device");
-    fillPorts(*cmbOutput, lists->outputs, "No MIDI Output Device");
+    cmbInput->fill(lists->inputs, TPortCombo::kNoInput);
+    cmbOutput->fill(lists->outputs, TPortCombo::kNoOutput);
     if (!lists->inputs.empty())
         cmbInput->setCurrentIndex(0);
     if (!lists->outputs.empty())
@@ -219,16 +203,16 @@ bool TForm1::fillPortCombos(const std::string& input, const std::string& output)
         return false;
     const bool inputWasMissing = !missingInput_.empty();
     const bool outputWasMissing = !missingOutput_.empty();
-    fillPorts(*cmbInput, lists->inputs, "No MIDI Input Device");
-    fillPorts(*cmbOutput, lists->outputs, "No MIDI Output Device");
+    cmbInput->fill(lists->inputs, TPortCombo::kNoInput);
+    cmbOutput->fill(lists->outputs, TPortCombo::kNoOutput);
     selectPort(*cmbInput, input, missingInput_);
     selectPort(*cmbOutput, output, missingOutput_);
     return (inputWasMissing && missingInput_.empty() && !input.empty()) ||
            (outputWasMissing && missingOutput_.empty() && !output.empty());
 }
 
-std::string TForm1::chosenPort(const QComboBox& combo, const std::string& missing) const {
-    return missing.empty() ? selectedText(combo) : missing;
+std::string TForm1::chosenPort(const TPortCombo& combo, const std::string& missing) const {
+    return missing.empty() ? combo.selectedPort() : missing;
 }
 
 void TForm1::selectPort(QComboBox& combo, const std::string& name, std::string& missing) {
@@ -283,14 +267,14 @@ void TForm1::OpenMidiDevices() {
     // the converter is configured through the output alone.
     std::exception_ptr inputError;
     try {
-        MidiInput1->SetProductName(selectedText(*cmbInput));
+        MidiInput1->SetProductName(cmbInput->selectedPort());
         MidiInput1->Open();
         MidiInput1->Start();
     } catch (...) {
         inputError = std::current_exception();
     }
     try {
-        MidiOutput1->SetProductName(selectedText(*cmbOutput));
+        MidiOutput1->SetProductName(cmbOutput->selectedPort());
         converter_->open();
     } catch (...) {
         ShowException(inputError);
@@ -406,12 +390,12 @@ void TForm1::RadioOctClick(QObject*) {
 }
 
 void TForm1::cmbInputChange(QObject*) {
-    selectPort(*cmbInput, selectedText(*cmbInput), missingInput_);
+    selectPort(*cmbInput, cmbInput->selectedPort(), missingInput_);
     ReopenMidiDevices();
 }
 
 void TForm1::cmbOutputChange(QObject*) {
-    selectPort(*cmbOutput, selectedText(*cmbOutput), missingOutput_);
+    selectPort(*cmbOutput, cmbOutput->selectedPort(), missingOutput_);
     ReopenMidiDevices();
 }
 

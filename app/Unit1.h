@@ -4,6 +4,7 @@
 
 #include "ConverterSetup.h"
 #include "PacedOutput.h"
+#include "PortCombo.h"
 #include "SetupFileActions.h"
 #include "midi/Component.h"
 #include "midi/MidiIn.h"
@@ -96,7 +97,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // Fills both combos, selecting the ports named; true when a missing one is back.
     bool fillPortCombos(const std::string& input, const std::string& output);
     // The port the user chose in a combo: the selected one, or the one that is missing.
-    std::string chosenPort(const QComboBox& combo, const std::string& missing) const;
+    std::string chosenPort(const TPortCombo& combo, const std::string& missing) const;
     // Selects the port of this name in the combo, or nothing while it is not listed.
     void selectPort(QComboBox& combo, const std::string& name, std::string& missing);
     // Sets the controls to the setup; nothing is sent.

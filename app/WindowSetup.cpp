@@ -1,8 +1,9 @@
 // The window's converter setup: read from the controls, shown in them, and sent.
 #include "Unit1.h"
 
+// An explicit command: "Send Parameters Real Time" gates only the changes as they happen.
 void TForm1::SendAll() {
-    if (!CheckBox38->isChecked() || loadingSettings_)
+    if (loadingSettings_)
         return;
     for (const auto& message : CurrentSetup().messages())
         converter_->send(message);

@@ -39,10 +39,14 @@ TEST_F(SendAll, SendsTheModeFlagsTheControllerAndNoteRefInThatOrder) {
     Settle();
     EXPECT_EQ(receivedAfter(before + 3),
               (std::vector<Bytes>{Parameter(2, 124, 0x60), Parameter(2, 126, 12)}));
-    // Like every parameter message, nothing without "Send Parameters Real Time ".
+    // An explicit command: sent also while changes are not sent as they happen.
     form.CheckBox38->setChecked(false);
     QTest::mouseClick(form.ButtonSendAll, Qt::LeftButton);
-    EXPECT_EQ(received().size(), before + 5);
+    Settle();
+    EXPECT_EQ(receivedAfter(before + 5),
+              (std::vector<Bytes>{Parameter(2, 124, 0x60), Parameter(2, 126, 12)}));
+    drag(form.potnote, {1});
+    EXPECT_EQ(received().size(), before + 7);
 }
 
 TEST_F(SendAll, OnRequestWhenTheOutputOpensAfterAPortChangeAndAfterARestart) {

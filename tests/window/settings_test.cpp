@@ -121,6 +121,16 @@ TEST_F(Settings, AStoredInputThatIsGoneLeavesNoSelectionAndTheOutputStillOpens) 
     EXPECT_EQ(received().size(), 2u);
 }
 
+TEST_F(Settings, APlaceholderStoredAsAPortNameByAnEarlierVersionIsNoPort) {
+    store({{"midiIN", 0}, {"midiOUT", 0}});
+    RegistryKey::Open(kPath, false)->WriteString("midiINName", "No MIDI Input Device");
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(form.cmbInput->currentText(), "Virtual Loopback In");
+    EXPECT_EQ(form.MidiInput1->State(), psOpen);
+}
+
 TEST_F(Settings, APositionOffEveryScreenFallsBackToTheDefault) {
     store({{"midiIN", 0}, {"midiOUT", 0}, {"PX", 30000}, {"PY", -30000}});
     TForm1& form = create();

@@ -1,5 +1,6 @@
 #include "app/ExceptionDisplay.h"
 #include "app/NoteName.h"
+#include "app/RegistryKey.h"
 #include "window_fixture.h"
 
 #include <QAbstractItemView>
@@ -161,6 +162,19 @@ TEST_F(Window, NoPortsAtAllGiveTheNoMidiItems) {
     // Both empty names are refused; each refusal is shown, input first.
     EXPECT_EQ(boxes.texts(), (std::vector<QString>{"Invalid device ID.", "Invalid device ID."}));
     EXPECT_EQ(form.MidiOutput1->State(), psClosed);
+    // The placeholder cannot be chosen, nor stored as a port's name.
+    form.PageControl1->setCurrentIndex(1);
+    for (QComboBox* combo : {form.cmbInput, form.cmbOutput}) {
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Down);
+        QTest::keyClick(combo, Qt::Key_Home);
+        EXPECT_EQ(combo->currentIndex(), -1);
+    }
+    ASSERT_TRUE(form.close());
+    const auto key = RegistryKey::Open("Software\\Korvalen\\RDN417_V28", false);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->ReadString("midiINName"), "");
+    EXPECT_EQ(key->ReadString("midiOUTName"), "");
 }
 
 TEST_F(Window, AnOutputOnlyInterfaceStillConfiguresTheConverter) {
