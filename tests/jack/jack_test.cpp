@@ -12,6 +12,7 @@
 #include "parameter_bytes.h"
 #include "pump.h"
 #include "qt_event_loop_pump.h"
+#include "temporary_config.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -428,6 +429,24 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
     EXPECT_EQ(dump.messages()[0], Parameter(0, 126, 64));
     EXPECT_FALSE(form.LearnNoteRef->isChecked());
     EXPECT_TRUE(form.close());
+}
+
+TEST_F(Jack, WithoutAServerTheWindowSaysSoOnceInsteadOfLibjacksLinesAFewTimesASecond) {
+    TemporaryConfig settings;
+    ChildProcess window({"env", "JACK_DEFAULT_SERVER=rdn417-nobody" + server->suffix(),
+                         "RDN417_MIDI_BACKEND=jack", "QT_QPA_PLATFORM=offscreen", RDN417_PROGRAM});
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_TRUE(window.running()) << window.output();
+    window.stop();
+    std::istringstream lines(window.output());
+    std::vector<std::string> aboutJack;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("server") != std::string::npos || line.find("JACK") != std::string::npos)
+            aboutJack.push_back(line);
+    }
+    EXPECT_EQ(aboutJack, (std::vector<std::string>{"rdn417: no JACK server to connect to; its "
+                                                   "ports are listed once one runs"}))
+        << window.output();
 }
 
 TEST_F(Jack, TheCommandLineSendsTheSetupPacedWithoutADisplayAndSaysWhenThePortIsMissing) {

@@ -1,12 +1,13 @@
 #include "jack_watch.h"
 
-#include <thread>
-
 #include "rtmidi_backend.h"
 
 #include <jack/jack.h>
 
 #include <chrono>
+#include <cstdio>
+#include <thread>
+#include <utility>
 
 namespace platform::midi {
 namespace {
@@ -17,6 +18,17 @@ namespace {
 // taken for good: every later open or close in the process hangs. So no client is opened until
 // the dead ones have long finished.
 constexpr auto kQuietAfterServer = std::chrono::seconds(2);
+
+// libjack prints a few lines each time a client cannot reach a server, which the watcher tries
+// a few times a second while JACK is chosen: those lines go, and the watch says once instead.
+void silenceLibjack() {
+    static const bool silenced = [] {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+        return true;
+    }();
+    static_cast<void>(silenced);
+}
 
 }  // namespace
 
@@ -34,10 +46,17 @@ bool JackWatch::connect() {
     if (std::chrono::steady_clock::now() < quietUntil_)
         return false;
     down_.store(false, std::memory_order_relaxed);
+    silenceLibjack();
     client_ = jack_client_open((RtMidiBackend::ClientName() + " watch").c_str(), JackNoStartServer,
                                nullptr);
-    if (client_ == nullptr)
+    if (client_ == nullptr) {
+        if (!std::exchange(saidNoServer_, true))
+            std::fprintf(stderr,
+                         "rdn417: no JACK server to connect to; its ports are listed "
+                         "once one runs\n");
         return false;
+    }
+    saidNoServer_ = false;
     jack_on_info_shutdown(
         client_,
         [](jack_status_t, const char*, void* self) { static_cast<JackWatch*>(self)->wentAway(); },

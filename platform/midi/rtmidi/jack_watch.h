@@ -56,6 +56,8 @@ class JackWatch {
     std::atomic<bool> down_{false};
     // No new client before then: those of a server that went away may still be busy.
     std::chrono::steady_clock::time_point quietUntil_;
+    // Whether the missing server has been said since the last connection.
+    bool saidNoServer_ = false;
 };
 
 }  // namespace platform::midi
