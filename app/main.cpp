@@ -2,6 +2,7 @@
 // command line without one.
 #include "CommandLine.h"
 #include "ExceptionDisplay.h"
+#include "SessionEnd.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     try {
         TForm1 form;
         form.show();
+        SessionEnd sessionEnd(form, [&form] { form.SaveSettings(); });
         // A setup file named on the command line (what Qt did not take for itself) opens now.
         const QStringList rest = QApplication::arguments();
         if (rest.size() > 1)

@@ -99,6 +99,11 @@ int ChildProcess::exitCode(std::chrono::milliseconds limit) {
     return -1;
 }
 
+void ChildProcess::signal(int number) {
+    if (pid_ > 0)
+        ::kill(pid_, number);
+}
+
 void ChildProcess::kill() {
     if (pid_ <= 0)
         return;

@@ -27,6 +27,9 @@ class ChildProcess {
     void stop();
     // Ends it at once, as a crash would (SIGKILL).
     void kill();
+    // Sends it a signal.
+    void signal(int number);
+    pid_t pid() const { return pid_; }
 
     static bool installed(const std::string& program);
 
