@@ -27,3 +27,8 @@ std::string TPortCombo::selectedPort() const {
         return {};
     return FromQString(currentText());
 }
+
+bool TPortCombo::holdsNoPort() const {
+    return count() == 0 ||
+           (count() == 1 && !(model()->flags(model()->index(0, 0)) & Qt::ItemIsEnabled));
+}

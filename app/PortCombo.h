@@ -24,6 +24,8 @@ class TPortCombo : public QComboBox {
     void fill(const std::vector<std::string>& names, const char* none);
     // The port selected, or empty.
     std::string selectedPort() const;
+    // True when the list holds the placeholder alone (or nothing).
+    bool holdsNoPort() const;
 
     void showPopup() override {
         emit popupAboutToShow();

@@ -22,11 +22,15 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr const char* kStoredPortName = "Creative Sound Blaster MPU-401";
+constexpr const char* kNoInputPort =
+    "There is no MIDI input port. The converter is set through the output alone; learning "
+    "from a keyboard needs an input";
 
 // Sets the cursor to the hourglass for as long as it lives.
 class HourglassCursor {
@@ -267,9 +271,15 @@ void TForm1::OpenMidiDevices() {
     // the converter is configured through the output alone.
     std::exception_ptr inputError;
     try {
-        MidiInput1->SetProductName(cmbInput->selectedPort());
-        MidiInput1->Open();
-        MidiInput1->Start();
+        // With no input port at all there is nothing to open, and that is said once.
+        if (cmbInput->holdsNoPort() && missingInput_.empty()) {
+            if (!std::exchange(saidNoInput_, true))
+                throw std::runtime_error(kNoInputPort);
+        } else {
+            MidiInput1->SetProductName(cmbInput->selectedPort());
+            MidiInput1->Open();
+            MidiInput1->Start();
+        }
     } catch (...) {
         inputError = std::current_exception();
     }

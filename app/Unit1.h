@@ -115,6 +115,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // The chosen port of each combo while it is not listed, else empty.
     std::string missingInput_;
     std::string missingOutput_;
+    // Whether the window has said that there is no input port.
+    bool saidNoInput_ = false;
     // Told by the platform when the port lists change.
     platform::MessageWindow portWatch_;
 };

@@ -367,8 +367,9 @@ TEST_F(Jack, TheWindowListsOpensAndSendsToJackMidiDump) {
     ASSERT_TRUE(dump.waitFor(2));
     EXPECT_EQ(dump.messages()[0], Parameter(0, 126, 12));
     EXPECT_TRUE(form.close());
-    // Opening the missing input was refused each time, and said so.
-    EXPECT_EQ(boxes.texts(), std::vector<QString>(2, "Invalid device ID."));
+    // That there is no input was said once, at start.
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("There is no MIDI input port."));
 }
 
 TEST_F(Jack, TheWindowShowsEverySendThatTheDeadServerLostAndReopensThePortOnceItIsBack) {

@@ -7,6 +7,10 @@
 
 namespace {
 
+const QString kNoInput = QStringLiteral(
+    "There is no MIDI input port. The converter is set through the output alone; learning "
+    "from a keyboard needs an input.");
+
 using platform::midi::Operation;
 using virtual_midi::Bytes;
 
@@ -159,8 +163,8 @@ TEST_F(Window, NoPortsAtAllGiveTheNoMidiItems) {
     EXPECT_EQ(form.cmbInput->currentIndex(), -1);
     EXPECT_EQ(form.cmbOutput->itemText(0), "No MIDI Output Device");
     EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
-    // Both empty names are refused; each refusal is shown, input first.
-    EXPECT_EQ(boxes.texts(), (std::vector<QString>{"Invalid device ID.", "Invalid device ID."}));
+    // No input is said plainly, then the empty output name is refused.
+    EXPECT_EQ(boxes.texts(), (std::vector<QString>{kNoInput, "Invalid device ID."}));
     EXPECT_EQ(form.MidiOutput1->State(), psClosed);
     // The placeholder cannot be chosen, nor stored as a port's name.
     form.PageControl1->setCurrentIndex(1);
@@ -182,12 +186,15 @@ TEST_F(Window, AnOutputOnlyInterfaceStillConfiguresTheConverter) {
                            {});
     MessageBoxCatcher boxes;
     TForm1& form = create();
-    EXPECT_EQ(boxes.texts(), std::vector<QString>{"Invalid device ID."});
+    EXPECT_EQ(boxes.texts(), std::vector<QString>{kNoInput});
     EXPECT_EQ(boxes.boxes[0].title, "RDN417 Config");
-    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
     ASSERT_EQ(form.MidiOutput1->State(), psOpen);
     drag(form.potnote, {1});
     EXPECT_EQ(received().size(), 2u);
+    // Once: picking the output again says nothing more.
+    emit form.cmbOutput->activated(0);
+    EXPECT_EQ(boxes.texts().size(), 1u);
+    EXPECT_EQ(form.MidiOutput1->State(), psOpen);
 }
 
 TEST_F(Window, ASendOnAClosedOutputIsShownAndTheWindowGoesOn) {
