@@ -44,7 +44,7 @@ shown and no display is needed; the options start from the stored setup, and wha
   --version              print the version and exit
 
 Messages leave at the pace of the converter's MIDI cable. Exit codes: 0 success, 2 bad usage,
-3 port not found, 4 send failed, 5 bad file.
+3 port not found, 4 send failed, 5 bad file (also the settings file, when it cannot be read).
 )";
 
 std::string lower(std::string text) {
@@ -285,6 +285,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         }
     };
     openKey(false);
+    // Stored settings that could not be read are not replaced by the defaults: what would use
+    // them stops here.
+    if (const std::string problem = platform::TakeSettingsProblem(); !problem.empty()) {
+        err << "rdn417-config: " << problem << "\n";
+        if (options.sendAll || options.show || options.saveFile || !options.sets.empty())
+            return kExitBadFile;
+    }
     if (!platform::MidiSystemFromEnvironment() && key) {
         if (const auto stored = key->ReadString("midiSystem"))
             platform::SelectMidiSystem(*stored);

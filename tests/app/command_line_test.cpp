@@ -138,4 +138,15 @@ TEST_F(CommandLine, AFailedSendAndABadFileHaveTheirOwnCodes) {
     EXPECT_EQ(virtual_midi::Converter(0).auxController, 7);
 }
 
+TEST_F(CommandLine, StoredSettingsThatCannotBeReadAreNotReplacedByTheDefaults) {
+    std::filesystem::create_directories(config_.folder());
+    std::filesystem::create_symlink("/dev/zero", config_.hive());
+    const Outcome shown = run({"--show"});
+    EXPECT_EQ(shown.code, kExitBadFile);
+    EXPECT_NE(shown.err.find("could not be read"), std::string::npos) << shown.err;
+    EXPECT_EQ(shown.out, "");
+    // What needs no stored value still works.
+    EXPECT_EQ(run({"--list-ports"}).code, kExitSuccess);
+}
+
 }  // namespace
