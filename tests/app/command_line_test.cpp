@@ -79,7 +79,7 @@ TEST_F(CommandLine, SetStoresAsTheWindowDoesAndShowPrintsIt) {
     EXPECT_EQ(ReadStoredSetup(*RegistryKey::Open(kSettingsKey, false), {}).channel, 2);
 }
 
-TEST_F(CommandLine, SendAllReachesTheConverterPacedAndDryRunOnlyPrints) {
+TEST_F(CommandLine, SendAllReachesTheConverterAndDryRunOnlyPrints) {
     const Outcome dry = run({"--set", "noteref=C3", "--send-all", "--dry-run"});
     EXPECT_EQ(dry.out, "F0 70 00 7C 00 04 F7\nF0 70 00 7E 0C 03 F7\n");
     EXPECT_TRUE(virtual_midi::Received(kDin).empty());
@@ -88,10 +88,6 @@ TEST_F(CommandLine, SendAllReachesTheConverterPacedAndDryRunOnlyPrints) {
     virtual_midi::Flush();
     EXPECT_EQ(virtual_midi::Received(kDin),
               (std::vector<Bytes>{Parameter(0, 124, 0x40), Parameter(0, 126, 60)}));
-    // The second message left when the cable had carried the first.
-    const auto arrivals = virtual_midi::Arrivals(kDin);
-    ASSERT_EQ(arrivals.size(), 14u);
-    EXPECT_EQ(arrivals[7].at - arrivals[6].at, virtual_midi::kDinByteTime);
     EXPECT_EQ(virtual_midi::Converter(kDin).noteRef, 60);
 }
 
