@@ -6,6 +6,7 @@
 #include "SetupFile.h"
 #include "StoredSetup.h"
 #include "midi/MidiOut.h"
+#include "midi/PortSearch.h"
 #include "platform/midi_system.h"
 #include "platform/win32.h"
 
@@ -176,19 +177,8 @@ void applySet(ConverterSetup& setup, const std::string& assignment) {
     }
 }
 
-template <typename Caps, typename Query>
-std::vector<std::string> portNames(UINT count, Query query) {
-    std::vector<std::string> names;
-    for (UINT i = 0; i < count; ++i) {
-        Caps caps{};
-        if (query(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
-            names.emplace_back(caps.szPname);
-    }
-    return names;
-}
-
 std::vector<std::string> outputNames() {
-    return portNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA);
+    return PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA);
 }
 
 // The one output the name stands for, or an error that lists the candidates.
@@ -303,13 +293,19 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         return kExitUsage;
     }
     if (options.listPorts) {
-        out << "Outputs:\n";
-        for (const std::string& name : outputNames())
-            out << "  " << name << "\n";
-        out << "Inputs:\n";
-        for (const std::string& name :
-             portNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA))
-            out << "  " << name << "\n";
+        try {
+            const auto outputs = outputNames();
+            const auto inputs = PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA);
+            out << "Outputs:\n";
+            for (const std::string& name : outputs)
+                out << "  " << name << "\n";
+            out << "Inputs:\n";
+            for (const std::string& name : inputs)
+                out << "  " << name << "\n";
+        } catch (const std::exception& error) {
+            err << "rdn417-config: " << error.what() << "\n";
+            return kExitPortNotFound;
+        }
     }
     ConverterSetup setup = key ? ReadStoredSetup(*key, {}) : ConverterSetup{};
     const ConverterSetup stored = setup;
@@ -363,7 +359,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     if (port.empty())
         error = "No output port is chosen: give --output NAME (--list-ports lists them)";
     else
-        port = findOutput(port, error);
+        try {
+            port = findOutput(port, error);
+        } catch (const std::exception& failure) {
+            error = failure.what();
+        }
     if (!error.empty()) {
         err << "rdn417-config: " << error << "\n";
         return kExitPortNotFound;

@@ -3,7 +3,6 @@
 #include "Text.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <stdexcept>
 
@@ -13,11 +12,14 @@ std::string ExceptionText(const std::string& message) {
     return message;
 }
 
-void ShowException(const std::exception& error) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                    ToQString(ExceptionText(error.what())), QMessageBox::Ok,
-                    QApplication::activeWindow());
+void ShowMessage(QMessageBox::Icon icon, const std::string& text, QWidget* parent) {
+    QMessageBox box(icon, QApplication::applicationName(), ToQString(ExceptionText(text)),
+                    QMessageBox::Ok, parent);
     box.exec();
+}
+
+void ShowException(const std::exception& error) {
+    ShowMessage(QMessageBox::Critical, error.what(), QApplication::activeWindow());
 }
 
 void ShowException(const std::exception_ptr& error) {

@@ -3,6 +3,8 @@
 // and the program goes on.
 #pragma once
 
+#include <QMessageBox>
+
 #include <exception>
 #include <string>
 #include <utility>
@@ -10,6 +12,8 @@
 // The text as shown: a period is added when the last character sorts after the period.
 std::string ExceptionText(const std::string& message);
 
+// A modal box with the application's title, the icon, OK and the text as ExceptionText gives it.
+void ShowMessage(QMessageBox::Icon icon, const std::string& text, QWidget* parent);
 void ShowException(const std::exception& error);
 // Shows whatever `error` holds; nothing for null.
 void ShowException(const std::exception_ptr& error);

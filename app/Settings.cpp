@@ -1,11 +1,11 @@
 // The window's remembered settings: position, parameters and ports, in the per-user key.
+#include "ExceptionDisplay.h"
 #include "RegistryKey.h"
 #include "StoredSetup.h"
 #include "Unit1.h"
 #include "platform/midi_system.h"
 
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 
 #include <optional>
@@ -36,9 +36,7 @@ void tellSettingsProblem(QWidget* window) {
     const std::string problem = platform::TakeSettingsProblem();
     if (problem.empty())
         return;
-    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationName(),
-                    QString::fromLocal8Bit(problem.c_str()), QMessageBox::Ok, window);
-    box.exec();
+    ShowMessage(QMessageBox::Warning, problem, window);
 }
 
 }  // namespace

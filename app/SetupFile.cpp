@@ -2,6 +2,7 @@
 
 #include "ParameterMessage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -153,8 +154,11 @@ SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& b
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return named({std::string("It cannot be opened: ") + std::strerror(errno), base, 0});
-    // One byte more than accepted tells a file that is too large without reading all of it.
-    std::vector<std::uint8_t> bytes(kMaxSetupFileBytes + 1);
+    // At most one byte more than accepted: that tells a file that is too large without
+    // reading all of it.
+    const auto size = std::filesystem::file_size(path, error);
+    std::vector<std::uint8_t> bytes(std::min<std::uintmax_t>(error ? 0 : size, kMaxSetupFileBytes) +
+                                    1);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (in.bad())
         return named({"It cannot be read", base, 0});

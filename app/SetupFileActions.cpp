@@ -5,11 +5,9 @@
 #include "Text.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QShortcut>
 #include <QUrl>
@@ -26,12 +24,6 @@ QString droppedFile(const QMimeData* data) {
         !data->urls().front().isLocalFile())
         return {};
     return data->urls().front().toLocalFile();
-}
-
-void tell(QWidget& window, QMessageBox::Icon icon, const std::string& text) {
-    QMessageBox box(icon, QApplication::applicationName(), ToQString(ExceptionText(text)),
-                    QMessageBox::Ok, &window);
-    box.exec();
 }
 
 }  // namespace
@@ -67,22 +59,23 @@ SetupFileActions::SetupFileActions(QWidget& window, QAbstractButton& openButton,
 bool SetupFileActions::openFile(const std::string& path) {
     const SetupFileContents contents = ReadSetupFile(path, current_());
     if (!contents.error.empty()) {
-        tell(window_, QMessageBox::Warning, contents.error);
+        ShowMessage(QMessageBox::Warning, contents.error, &window_);
         return false;
     }
     Guarded([&] { open_(contents.setup); });
     if (contents.skipped > 0)
-        tell(window_, QMessageBox::Information,
-             path + ": " + std::to_string(contents.skipped) +
-                 (contents.skipped == 1 ? " message" : " messages") +
-                 " for other devices skipped.");
+        ShowMessage(QMessageBox::Information,
+                    path + ": " + std::to_string(contents.skipped) +
+                        (contents.skipped == 1 ? " message" : " messages") +
+                        " for other devices skipped.",
+                    &window_);
     return true;
 }
 
 bool SetupFileActions::saveFile(const std::string& path) {
     const std::string error = WriteSetupFile(path, current_());
     if (!error.empty())
-        tell(window_, QMessageBox::Warning, error);
+        ShowMessage(QMessageBox::Warning, error, &window_);
     return error.empty();
 }
 

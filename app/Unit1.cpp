@@ -7,6 +7,7 @@
 #include "ParameterMessage.h"
 #include "PostedMessagePump.h"
 #include "Text.h"
+#include "midi/PortSearch.h"
 #include "platform/midi_system.h"
 
 #include <QCheckBox>
@@ -47,19 +48,6 @@ class HourglassCursor {
 };
 
 constexpr UINT kPortsChanged = WM_USER + 1;
-
-// The names of the ports, as their capability records give them.
-template <typename Caps, typename Query>
-std::vector<std::string> portNames(UINT count, Query query) {
-    std::vector<std::string> names;
-    for (UINT i = 0; i < count; ++i) {
-        Caps caps{};
-        if (query(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
-            throw std::runtime_error("A MIDI port could not be queried");
-        names.emplace_back(caps.szPname);
-    }
-    return names;
-}
 
 }  // namespace
 
@@ -191,8 +179,8 @@ void TForm1::RelistMidiDevices() {
 
 std::optional<TForm1::PortLists> TForm1::readPorts() {
     try {
-        return PortLists{portNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
-                         portNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA)};
+        return PortLists{PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
+                         PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA)};
     } catch (const std::exception&) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("No MIDI !!!"),
                         QStringLiteral("Error MIDI devices detection "), QMessageBox::Ok, this);

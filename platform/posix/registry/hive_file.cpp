@@ -222,10 +222,11 @@ bool keepAside(const fs::path& path, const std::string& text) {
     return ok;
 }
 
-enum class HiveState { Good, Flawed, Damaged, Unreadable };
+enum class HiveState { Good, Flawed, Damaged, TooLarge, Unreadable };
 
 // A missing file is a good, empty hive; a damaged or too large one leaves `hive` empty; a
-// flawed one gives what could be read. `text` is what the file holds.
+// flawed one gives what could be read. `text` is what the file holds (not all of a file that
+// is too large).
 HiveState readHive(const fs::path& path, Hive& hive, std::string& text, std::string* why) {
     hive = Hive{};
     switch (readFile(path, text)) {
@@ -238,7 +239,7 @@ HiveState readHive(const fs::path& path, Hive& hive, std::string& text, std::str
                      ")");
             return HiveState::Unreadable;
         case ReadResult::TooLarge:
-            return HiveState::Damaged;
+            return HiveState::TooLarge;
         case ReadResult::Read:
             break;
     }
@@ -273,13 +274,11 @@ bool readForUpdate(const fs::path& path, Hive& hive, std::string* why) {
     if (state == HiveState::Good || state == HiveState::Unreadable)
         return state == HiveState::Good;
     std::error_code error;
-    const bool link = fs::is_symlink(path, error);
-    const bool whole = readFile(path, text) == ReadResult::Read;
     bool kept = false;
-    if (state == HiveState::Damaged && !link)
+    if (state != HiveState::Flawed && !fs::is_symlink(path, error))
         kept = rename(path.c_str(), asideName(path).c_str()) == 0;
     else
-        kept = whole ? keepAside(path, text) : copyAside(path);
+        kept = state == HiveState::TooLarge ? copyAside(path) : keepAside(path, text);
     if (!kept)
         tell(why, "what it holds could not be kept aside before it is replaced (" +
                       std::string(std::strerror(errno)) + ")");
@@ -395,6 +394,7 @@ bool LoadHive(Hive& hive, std::string* why) {
             case HiveState::Unreadable:
                 return false;
             case HiveState::Damaged:
+            case HiveState::TooLarge:
                 break;
         }
     }
