@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paces what leaves for the converter to the rate of its MIDI 1.0 DIN cable (31,250 baud, 10
 // bits a byte), so that no interface between the program and the converter ever holds more
 // than it can pass on. A message that finds the cable free leaves at once; one that does not

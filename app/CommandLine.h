@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: lists ports, sets and shows the stored setup, sends it or a
 // .syx file to the converter, paced to its cable; no window and no display. Beside the
 // window, never through it.

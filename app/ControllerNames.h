@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller list of the aux CV: entry 0 stands for no controller, entry i (1..128) for
 // MIDI controller i - 1. Unnamed controllers have an empty entry.
 #pragma once

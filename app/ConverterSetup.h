@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One setup of the converter: what the window shows, the settings keep, a .syx file holds,
 // Send all sends and the command line sets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's exception display: a message box with the application's title, the stop
 // icon, OK and the exception's text. Every exception that leaves an event handler ends here,
 // and the program goes on.

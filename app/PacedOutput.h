@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter's MIDI output as the window uses it: every message goes through the cable
 // pacer, and a timer sends what waits once the cable has room for it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ParameterMessage.h"
 
 ParameterMessageBytes ParameterMessage(int channel, int code, int value) {

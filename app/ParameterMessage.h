@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program sends to the RDN417: the 7-byte parameter message and the Control Change
 // test message.
 #pragma once

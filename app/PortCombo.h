@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A port combo: says when its list is about to open, so that the ports are read anew before
 // the user picks one, and shows a placeholder item when there is no port, which cannot be
 // chosen.

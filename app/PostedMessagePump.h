@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Lets Qt's event loop deliver the platform's posted messages (MIDI completions and input

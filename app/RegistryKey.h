@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One open key of the per-user registry, closed when the object goes. Reading or writing a
 // value that fails raises ERegistryException.
 #pragma once

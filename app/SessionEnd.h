@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of a desktop session ends the program as closing its window does, with the settings
 // saved: on SIGTERM, SIGHUP and SIGINT, the session manager's request to save, and Windows'
 // WM_ENDSESSION. The work is done on the GUI thread, never in a signal handler: a handler only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's remembered settings: position, parameters and ports, in the per-user key.
 #include "ExceptionDisplay.h"
 #include "RegistryKey.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converter setups as .syx files: exactly the System Exclusive messages that Send all sends,
 // one after another, so that any SysEx librarian or sender can use them. Reading checks that
 // the file is meant for the converter and holds one whole setup's worth of sound values;

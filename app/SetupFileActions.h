@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and saving the window's setup as a .syx file: two buttons, Ctrl+O and Ctrl+S, and a
 // file dropped onto the window. A file that cannot be used is said in a box and changes
 // nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter setup in the per-user settings, as the window has always kept it: the channel
 // pot's value, NoteRef, the controller list's entry and the two radio choices.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Unit1.h"
 
 #include "CaptionSpacingStyle.h"
@@ -121,7 +122,7 @@ void TForm1::connectHandlers() {
                 [this] { Guarded([this] { RelistMidiDevices(); }); });
     connect(cmbSystem, &QComboBox::activated, this,
             [this] { Guarded([&] { cmbSystemChange(cmbSystem); }); });
-    connect(ButtonAboutQt, &QPushButton::clicked, this, [this] { QMessageBox::aboutQt(this); });
+    connectAboutPage();
     connect(ButtonSendAll, &QPushButton::clicked, this, [this] { Guarded([this] { SendAll(); }); });
     auto* sendAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
     connect(sendAll, &QShortcut::activated, this, [this] { Guarded([this] { SendAll(); }); });
@@ -216,26 +217,6 @@ void TForm1::selectPort(QComboBox& combo, const std::string& name, std::string& 
         missing.empty() ? QString() : ToQString(missing) + QStringLiteral(" (not connected)");
     combo.setPlaceholderText(text);
     combo.setToolTip(text);
-}
-
-void TForm1::fillAbout() {
-    std::string system = "Windows multimedia MIDI";
-    for (const auto& choice : platform::MidiSystems()) {
-        if (choice.id == platform::CurrentMidiSystem())
-            system = choice.label;
-    }
-    const QString text =
-        QStringLiteral(
-            "<p><b>RDN417 Config %1</b></p>"
-            "<p>Sets the parameters of the RDN417 MIDI-to-CV converter: every change "
-            "in this window is sent to the converter at once.</p>"
-            "<p>Copyright Korvalen. Licence: proprietary; no licence to copy or change "
-            "this program has been granted.</p>"
-            "<p>Settings: %2<br>MIDI system: %3</p>")
-            .arg(QStringLiteral(RDN417_VERSION),
-                 ToQString(platform::SettingsLocation()).toHtmlEscaped(),
-                 ToQString(system).toHtmlEscaped());
-    LabelAbout->setText(text);
 }
 
 void TForm1::fillSystemList() {

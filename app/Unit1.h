@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: lists the MIDI ports, opens the chosen ones, and turns every change of a
 // parameter control into a message for the converter.
 #pragma once
@@ -86,8 +87,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void learnFrom(DWORD message);
     void fillSystemList();
     // The About page: the program, what it does, its licence, where the settings live and
-    // the MIDI system in use.
+    // the MIDI system in use; its buttons show Qt's About box and the licences.
     void fillAbout();
+    void connectAboutPage();
     struct PortLists {
         std::vector<std::string> inputs;
         std::vector<std::string> outputs;

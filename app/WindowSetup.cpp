@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's converter setup: read from the controls, shown in them, and sent.
 #include "Unit1.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RDN417 Config: configures the RDN417 MIDI-to-CV converter from one window, or from the
 // command line without one.
 #include "CommandLine.h"

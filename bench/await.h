@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting for what a benchmark's other threads (or another process) do, with a deadline: a
 // benchmark whose peer never answers ends with an error that says what it awaited and what it
 // saw, instead of hanging the run.

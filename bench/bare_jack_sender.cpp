@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of the command line's benchmark: a program that does only what a send from the
 // command line must do on JACK. Usage: bare_jack_sender CLIENT PORT HEXBYTES... (one argument
 // per message, bytes without blanks). Opens RtMidi's JACK output, connects it to PORT, sends the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter messages through JACK to a receiving JACK client: the output component (header,
 // delivery thread, RtMidi) beside the same bytes sent with RtMidi directly, and the program's
 // command line from process start beside a bare RtMidi sender, in the same run, against a JACK

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Median and 99th percentile of latencies collected over a benchmark's iterations.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input path: the driver callback's cost per event (queue push and posted notice), and
 // events per second from the backend to the owner's read, beside the backend's own delivery
 // to a bare callback with no component in the same run.

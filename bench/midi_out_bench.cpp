@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 7-byte parameter message from SendLongMessage until its header is freed on the GUI thread,
 // beside the same bytes sent straight through midiOutLongMsg with no component in between.
 #include "app/ParameterMessage.h"

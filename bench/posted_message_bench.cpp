@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of PostMessageA and of one posted message's trip from another thread to the window
 // procedure, beside a Qt queued call measured the same way in the same run.
 #include "await.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform display: composing and showing a frame with the gradient on, in curve and
 // spectrum modes, at a small and a wide size, with locators of extreme length, and the redraw
 // rate of a locator drag.

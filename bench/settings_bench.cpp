@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: opening the settings key (one read of the file) and saving a value (a
 // read and an atomic replacement) with 10, 10^3 and 10^5 other keys in the file, and parsing a
 // file of 10^3 to 10^5 keys with as many "[-key]" deletions beside the same file without them.

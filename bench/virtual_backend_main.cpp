@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the MIDI layers run against the built-in virtual ports.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: from creating it to shown with the ports listed and opened, from a
 // pointer move on the NoteRef pot to the parameter message reaching the simulated converter,
 // a fast NoteRef drag over the simulator behind a DIN cable (paced, beside every step sent at

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-building the Windows form of the non-GUI libraries and their tests with MinGW-w64
 # (posix threads, so that std::thread exists), fully static, run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)

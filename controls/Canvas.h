@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drawing surface that follows the desktop platform's pixel rules, on which the waveform
 // display composes its frames: lines leave out their end point, dotted pens show the brush
 // colour in their gaps, rectangles include their left and top edges only, frames are drawn in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 32-bit signed arithmetic as the controls define it: products formed before divisions,
 // divisions truncating toward zero, and overflow wrapping instead of being undefined; and the
 // rounding MulDiv of the waveform display's gradient.

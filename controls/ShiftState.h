@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mouse button and the shift state (keys and buttons held) that the controls' mouse
 // reactions receive, taken from Qt's mouse events.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text label holding one integer that the user turns like a knob: a left drag sets it from
 // the pointer's travel, a left click lowers it a step, a right click raises it, Shift makes the
 // step coarse. Every change by the user raises OnChange; setting State from code never does.

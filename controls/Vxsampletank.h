@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A waveform and spectrum display of up to 256 unsigned 8-bit samples over a plain or
 // gradient background, with axes, quarter lines, markers, a locator and a selection. A left
 // drag moves the locator or stretches the selection; a right drag redraws samples. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the registry hive parser: no input may crash it, and whatever it
 // reads (flawed lines skipped) must be written back to text that reads back the same, whole.
 #include "posix/registry/hive.h"

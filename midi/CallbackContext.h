@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block each MIDI component hands the platform as its callback's instance value, and the
 // one driver callback of both components. The callback runs on a platform thread: it touches
 // only this block and the input queue, allocates nothing, and hands everything else to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The root of the non-visual components: an owner that destroys what it owns, and the loading
 // state a form sets while it applies the stored properties of its components.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ErrorText.h"
 
 std::string MidiErrorText(MMRESULT(WINAPI* getText)(MMRESULT, LPSTR, UINT), std::uint16_t code) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's exception base: a message text and nothing else. Each component raises a class
 // of its own derived from it.
 #pragma once

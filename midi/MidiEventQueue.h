@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input ring buffer, in shared blocks: the driver callback pushes on the platform's thread,
 // the GUI thread reads. One producer and one consumer, no locks: the count is the only field
 // both threads write, and it orders each entry's contents between them.

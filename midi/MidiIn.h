@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MIDI input port of the platform: chosen by number or name, opened with a set of System
 // Exclusive receive buffers, started and closed. What arrives is queued by the driver callback
 // and announced on the GUI thread; GetMidiEvent takes it out and gives System Exclusive

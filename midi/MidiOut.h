@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MIDI output port of the platform: chosen by number or name, opened, closed, and sent short
 // and long messages. Long messages are copied into a header of the component's own and sent
 // without waiting; each header is released on the GUI thread when the port has finished it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One platform long-message header and its data buffer, both shared blocks. Whoever hands the
 // header to the platform stores the object's address in the header's dwUser, so the object can
 // be found again from the header alone.

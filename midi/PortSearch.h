@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search both MIDI components make to select a port by the name the platform reports.
 #pragma once
 

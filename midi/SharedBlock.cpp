@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SharedBlock.h"
 
 void* AllocSharedBlock(std::uint16_t size, HGLOBAL& handle) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory that the platform or the driver callback touches lives in blocks of its own from the
 // platform's global allocator, locked for their whole life, never inside a component object.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the static Qt 6.4.2 (Core, Gui, Widgets, Test) for MinGW-w64 that the Windows build of
 # the window and the controls needs, in a cache folder outside the clone, keyed by the version
 # and by what is in scripts/qt-mingw/ (patches, configure options, toolchain). Prints the

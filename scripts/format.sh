@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Formats every C++ source of the project in place with the repository's .clang-format.
 set -euo pipefail
 cd "$(dirname "$0")/.."

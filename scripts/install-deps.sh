@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building the program needs, and with --test also what
 # testing needs; quick when all are there.
 set -euo pipefail

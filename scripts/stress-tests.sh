@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Hunts flaky tests: runs the built suite RUNS times (default 20) with ctest -j2 while
 # stress-ng loads the CPU and the disk beside it, and lists every test that failed, with the
 # run it failed in. Each failed run's log is kept in BUILD/stress-logs/.

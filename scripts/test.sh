@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, checks the formatting, builds everything with warnings as errors
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, cross-builds the Windows program with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a virtual X display of its own (Xvfb, 1024x768x24) and takes the display
 # down afterwards. Xvfb picks a free display number itself and says which (-displayfd), so two
 # test runs started at once never share a display, as they can with xvfb-run's guess.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control library's Qt Designer plugin: one entry per control.
 #pragma once
 

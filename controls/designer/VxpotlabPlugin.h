@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value pot in Qt Designer's widget box.
 #pragma once
 

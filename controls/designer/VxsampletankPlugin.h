@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform display in Qt Designer's widget box.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a MIDI backend provides to the winmm layer: port lists and open connections. The winmm
 // layer owns everything Windows defines on top (handles, headers, buffers, callbacks, time
 // stamps), so a backend only moves bytes.

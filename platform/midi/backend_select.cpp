@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chooses the MIDI backend: RDN417_MIDI_BACKEND when set, else the user's choice, else the
 // host's own system. Backends are made when first used and kept, so a connection never
 // outlives its backend.

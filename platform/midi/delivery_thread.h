@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one thread on which the winmm layer sends, receives and calls the driver callbacks, as a
 // Windows MIDI driver does on its own thread. Jobs run in the order they were posted.
 #pragma once

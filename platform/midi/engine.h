@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // State that the winmm output and input functions share: the backend, the delivery thread,
 // the lock that guards every open port and header, and the held completions of tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts for the result codes of the MIDI functions, shared by output and input.
 #include "faults.h"
 #include "platform/win32.h"

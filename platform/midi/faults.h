@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Result codes that tests make a coming call of an operation return, and a hook that sees
 // every call.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The open ports of one direction, as midiIn* and midiOut* keep them: by handle, with each port
 // number open at most once, and the header bookkeeping that both directions share.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // midiIn* on hosts without Win32: what the backend receives is stamped, copied into the
 // buffers the program added, and handed to the driver callback on the delivery thread.
 #include "engine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // midiOut* on hosts without Win32: handles, header flags and completions as Windows keeps them,
 // with the bytes themselves sent by the selected backend on the delivery thread.
 #include "engine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Global memory blocks. A handle is the address of a block record; every call checks it
 // against the set of live records, so a stale or foreign handle is refused, never dereferenced.
 #include "platform/testing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GUI thread's queue of posted messages: a bounded multi-producer, single-consumer ring
 // that any thread may push to without locking or allocating. The consumer is woken through one
 // file descriptor that becomes readable when a message is waiting.

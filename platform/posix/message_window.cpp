@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message-only windows and PostMessageA on hosts without Win32. A window is a procedure in a
 // table that only the GUI thread touches; posting goes through the lock-free mailbox, and a
 // message whose window is gone by the time it is dispatched is dropped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message-only windows on Windows: a real HWND_MESSAGE window whose procedure forwards to the
 // C++ callable kept in the window's user data.
 #include "platform/win32.h"

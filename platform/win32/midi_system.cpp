@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows has one MIDI system. Port changes are learned from device arrival and removal,
 // which Windows sends to a hidden window registered for every device interface class.
 #include "platform/midi_system.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings live on Windows: the per-user registry itself.
 #include "platform/win32.h"
 

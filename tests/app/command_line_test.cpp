@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line over the virtual ports: what it prints, stores, sends and returns.
 #include "app/CommandLine.h"
 #include "app/RegistryKey.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program ended as a desktop session ends it: by a signal. Its settings file must
 // hold what the window showed, whole.
 #include "child_process.h"

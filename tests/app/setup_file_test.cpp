@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ConverterSetup.h"
 #include "app/ParameterMessage.h"
 #include "app/SetupFile.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a user installs: a staged `cmake --install` holds the program, its desktop entry,
 # metadata, icons, manual and the Designer plugin, both files pass their validators, and the
 # program from the .deb, unpacked into a scratch root, shows its window (needs DISPLAY).

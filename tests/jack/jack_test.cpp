@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real MIDI peers that no one here wrote: the program's components and window against a JACK
 // server of the tests' own, jack_midi_dump as the receiving device and a JACK client of the
 // tests as the sending one.

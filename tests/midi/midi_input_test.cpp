@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared pieces when memory runs out, and a freed block, through the emulated Win32.
 #include "midi/MyMidiHdr.h"
 #include "midi/SharedBlock.h"

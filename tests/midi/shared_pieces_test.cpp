@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pieces both components share, on every platform: ownership, shared blocks, headers and
 // the driver callback.
 #include "midi/CallbackContext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mailbox behind posted messages on hosts without Win32: its bound, and the descriptor
 // that wakes an event loop.
 #include "platform/win32.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the platform's MIDI tests share: a driver callback that records every call with the
 // thread it came from and its time, and headers over bytes that a test keeps.
 #pragma once

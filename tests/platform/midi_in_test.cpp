@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi_driver_kit.h"
 #include "platform/win32.h"
 #include "virtual_midi_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program the tests start, its standard output and error kept in a file for reading; stopped
 // (SIGTERM, then SIGKILL) when the object goes.
 #pragma once

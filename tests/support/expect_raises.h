@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one of this program's exceptions says when an action raises it.
 #pragma once
 

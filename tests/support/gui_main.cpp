@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GUI tests: real widgets on Qt's offscreen platform, MIDI through the virtual ports.
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A JACK client of the tests' own, standing for a MIDI device on the other side: it sends
 // what it is given through its output port "out" and records what reaches its input "in".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jack_server.h"
 
 #include <fcntl.h>

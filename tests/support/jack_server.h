@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A JACK server of the tests' own on the dummy driver (no sound hardware), under a name that no
 // other program or test run uses at the same time, so that it never meets a user's server or
 // that of a second test run on the machine; clients of this process find it through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads and dismisses the modal message boxes a window shows while the catcher lives.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A parameter message's bytes as the program's builder states them; the builder's own test
 // checks them byte for byte.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pump.h"
 
 #include "platform/virtual_midi.h"

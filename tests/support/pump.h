@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting for what the MIDI layers do on their own threads, on this (the test's) thread.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the window wait as the program does: in Qt's event loop.
 #pragma once
 

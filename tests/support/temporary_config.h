@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points XDG_CONFIG_HOME at a fresh temporary folder for as long as it lives.
 #pragma once
 

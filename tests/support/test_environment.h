@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The environment of a test or benchmark program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform tests run against the built-in virtual MIDI ports.
 #include "test_environment.h"
 

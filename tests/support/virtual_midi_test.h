@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The base of every test case that uses the virtual MIDI ports: it starts with the default
 // ports and ends with every record, fault, held completion and pending notice cleared,
 // whatever the case left behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window over the simulated converter behind a DIN cable: what a drag sends is paced to
 // the cable, its last value always arrives, and nothing that waits is lost.
 #include "app/ExceptionDisplay.h"

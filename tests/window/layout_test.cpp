@@ -1,13 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_fixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -88,11 +94,13 @@ TEST_F(Window, TheWindowItsPagesAndItsGroups) {
     EXPECT_TRUE(form.PageControl1->widget(2)->children().isEmpty());
     // The About page: the program and its version, its licence, the settings and the system.
     const QString about = form.LabelAbout->text();
-    for (const QString& part : {QStringLiteral("RDN417 Config 2.8"), QStringLiteral("Licence"),
+    for (const QString& part : {QStringLiteral("RDN417 Config 2.8"),
+                                QStringLiteral("GNU General Public Licence, version 3 or later"),
                                 QString::fromStdString(platform::SettingsLocation()),
                                 QStringLiteral("MIDI system: Built-in simulator")})
         EXPECT_TRUE(about.contains(part)) << part.toStdString();
     EXPECT_EQ(form.ButtonAboutQt->text(), "About Qt");
+    EXPECT_EQ(form.ButtonLicences->geometry(), QRect(89, 148, 75, 23));
     EXPECT_TRUE(form.RadioOct->isChecked());
     EXPECT_TRUE(form.RadioCtrl->isChecked());
     EXPECT_TRUE(form.CheckBox38->isChecked());
@@ -162,3 +170,26 @@ TEST_F(Window, ThePotsAreAquaOnBlackCentredAndSetAsTheFormSays) {
 }
 
 }  // namespace
+
+TEST_F(Window, LicencesShowTheGplAndTheThirdPartyNoticesAndCloseWithEscape) {
+    TForm1& form = create();
+    form.PageControl1->setCurrentIndex(3);
+    QStringList pages;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* tabs = dialog->findChild<QTabWidget*>();
+        ASSERT_NE(tabs, nullptr);
+        for (int i = 0; i < tabs->count(); ++i)
+            pages << qobject_cast<QPlainTextEdit*>(tabs->widget(i))->toPlainText();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::mouseClick(form.ButtonLicences, Qt::LeftButton);
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_TRUE(
+        pages[0].startsWith(QStringLiteral("                    GNU GENERAL PUBLIC LICENSE\n"
+                                           "                       Version 3, 29 June 2007")));
+    for (const char* notice : {"Qt 6", "LGPL-3.0-only", "RtMidi", "JACK", "GNU LESSER GENERAL"})
+        EXPECT_TRUE(pages[1].contains(QLatin1String(notice))) << notice;
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI system chosen in the window, in a process where the environment does not choose.
 #include "platform/midi_system.h"
 #include "app/RegistryKey.h"

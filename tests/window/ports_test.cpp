@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port combos follow the devices: ports are remembered by name, re-listed while the
 // program runs, and a chosen port that goes and comes back is opened again.
 #include "app/ExceptionDisplay.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real main window on the offscreen platform, talking to the simulated converter.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ExceptionDisplay.h"
 #include "app/NoteName.h"
 #include "app/RegistryKey.h"

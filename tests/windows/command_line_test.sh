@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows program's command line under Wine, with no display: it prints into the console
 # it was started from, returns its exit codes, stores what it sets in the registry, and writes
 # and reads .syx files.

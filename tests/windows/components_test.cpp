@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI components on the real multimedia API with no MIDI device installed. The system's
 // own error texts differ between Windows and Wine, so they are compared with ErrorText, never
 // with words of their own; the components' own texts are compared exactly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the real Win32 API has to hold: the layouts of its records, and a procedure's
 // exception kept out of DispatchMessage.
 #include "platform/win32.h"

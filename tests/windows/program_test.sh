@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows program as a user meets it, under Wine with no MIDI device and a display of its
 # own (DISPLAY set, no window manager): it starts with the window the user knows, reports a
 # parameter change that cannot be sent, writes its settings to Wine's real registry when

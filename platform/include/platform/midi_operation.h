@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The winmm MIDI operations, named so that tests can make one of them fail on its next call.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which of the host's MIDI systems the winmm functions use, and word of port changes. Not part
 // of Win32: Windows has one MIDI system, and says nothing of port changes here.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A short MIDI message as winmm packs it into a DWORD: status in the low byte, then the data
 // bytes.
 #pragma once

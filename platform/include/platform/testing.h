@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault injection into the platform layer (hosts without Win32), for tests of the error paths
 // above it.
 #pragma once

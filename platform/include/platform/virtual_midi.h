@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control of the built-in virtual MIDI ports (RDN417_MIDI_BACKEND=virtual), for tests and for
 // trying the program without MIDI hardware. Not available on Windows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 subset this program uses: multimedia MIDI, global memory, posted messages.
 // On Windows this is the real API; elsewhere the same names, values and layouts are declared
 // here and implemented by this library, so the code above is written once for both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port names as the host's MIDI system gives them, made readable: what only numbers, repeats
 // or decorates a port is dropped, so that the part that tells ports apart survives the
 // 31-byte limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A JACK client of our own that owns no ports and only listens: it learns when the server goes
 // away (RtMidi does not say) and when ports come or go, and lists the ports in one call where
 // RtMidi asks the server once for every port. Unused for the other host APIs.

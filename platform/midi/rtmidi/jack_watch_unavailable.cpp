@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JACK watch of a build without JACK's development files: it never connects.
 #include "jack_watch.h"
 

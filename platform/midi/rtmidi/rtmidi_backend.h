@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's MIDI ports through RtMidi: ALSA on Linux, CoreMIDI on macOS, or JACK. Port lists
 // are read from the host at every call, so hot-plugged ports appear; a host MIDI system that
 // cannot be reached has no ports. No RtMidi exception leaves this backend.

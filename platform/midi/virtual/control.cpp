@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual backend's control functions for tests.
 #include "../engine.h"
 #include "../faults.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Virtual inputs: open while a sink is attached; tests feed them through the control functions
 // and loopback outputs.
 #include "virtual_backend.h"

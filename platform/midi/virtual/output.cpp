@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Virtual outputs: what is sent is recorded, decoded by the simulated converter, or looped back
 // to an input; a port behind a DIN cable takes it at once and lets it arrive a byte at a time.
 #include "platform/short_message.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual port lists: what tests set, what stays across a change, what each port holds.
 #include "virtual_backend.h"
 

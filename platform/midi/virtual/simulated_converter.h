@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A software RDN417: takes the parameter messages (F0 70 channel code low high F7) and
 // Control Change messages that reach it and keeps the converter's state.
 #pragma once

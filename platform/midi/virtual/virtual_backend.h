@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-process MIDI ports: a simulated converter, a loopback output whose bytes come back on an
 // input, and inputs that tests feed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user hive in memory, and its text form: the registry editor's export format, written
 // as "Windows Registry Editor Version 5.00" (UTF-8), with every value's type kept.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the per-user hive lives and how it is read and replaced: under an advisory lock (waited
 // for about a second at most), a write goes to a temporary file of a name nobody can guess that
 // is flushed and renamed over the hive, so a crash never leaves half a file and two programs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user registry on hosts without Win32. An open key holds a copy of its values taken
 // when it was opened, plus what was set through it; closing the key writes those changes into
 // the hive file in one atomic replacement. Once the hive could not be read, nothing is written
