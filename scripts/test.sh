@@ -3,8 +3,8 @@
 # Installs what is missing, checks the formatting, builds everything with warnings as errors
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, cross-builds the Windows program with
-# its tests (Qt for MinGW from scripts/build-qt-mingw.sh) and runs them and the program under
-# Wine, and fuzzes the registry hive parser and the .syx setup reader. Ends with how long each
+# its tests (Qt for MinGW from scripts/build-qt-mingw.sh) and runs them, the program and its
+# setup program under Wine, and fuzzes the registry hive parser and the .syx setup reader. Ends with how long each
 # stage took.
 #
 # A run keeps to itself: temporary files, settings folders and the runtime folder are under
@@ -157,8 +157,17 @@ fi
 grep -E '(tests? from .* ran|PASSED|tests passed)' build/windows/ctest.log
 limit 900 "${display[@]}" tests/windows/program_test.sh build/windows/app/rdn417-config.exe
 limit 600 tests/windows/command_line_test.sh build/windows/app/rdn417-config.exe
-cmake --build build/windows --target package >/dev/null
-ls build/windows/rdn417-config-*-windows-x64.zip
+cmake --build build/windows --target package installer >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+zip=build/windows/rdn417-config-$version-windows-x64.zip
+[[ $(cmake -E tar tf "$zip" | sort | tr '\n' ' ') == \
+    "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt rdn417-config.exe " ]] ||
+    { echo "the ZIP holds: $(cmake -E tar tf "$zip")" >&2; exit 1; }
+# The installer over an older version of itself: the same files, an earlier version number.
+scripts/make-windows-installer.sh build/windows/installer-stage 2.7 "$TMPDIR/older-setup.exe"
+limit 900 "${display[@]}" tests/windows/installer_test.sh \
+    "build/windows/rdn417-config-$version-windows-x64-setup.exe" "$TMPDIR/older-setup.exe"
+ls "$zip" "build/windows/rdn417-config-$version-windows-x64-setup.exe"
 
 stage "libFuzzer: the settings file parser 60 s, the .syx setup reader 30 s"
 configure build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DRDN417_FUZZ=ON -DRDN417_GUI=OFF \

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What a user installs: a staged `cmake --install` holds the program, its desktop entry,
-# metadata, icons, manual and the Designer plugin, both files pass their validators, and the
-# program from the .deb, unpacked into a scratch root, shows its window (needs DISPLAY).
+# metadata, icons, manual, copyright and changelog and the Designer plugin, both files pass
+# their validators, lintian finds no error or warning in the .deb, and the program from the
+# .deb, unpacked into a scratch root, shows its window (needs DISPLAY).
 set -euo pipefail
 build=$1
 stage=$build/stage
@@ -18,7 +19,7 @@ for file in usr/bin/rdn417-config usr/share/applications/rdn417-config.desktop \
     usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/rdn417-config.svg \
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/rdn417-config.png \
-    usr/share/man/man1/rdn417-config.1; do
+    usr/share/man/man1/rdn417-config.1.gz usr/share/doc/rdn417-config/{copyright,changelog.gz}; do
     [[ -f $stage/$file ]] || fail "the install lacks $file"
 done
 compgen -G "$stage/usr/lib/*/qt6/plugins/designer/librdn417_designer_plugin.so" >/dev/null ||
@@ -26,7 +27,13 @@ compgen -G "$stage/usr/lib/*/qt6/plugins/designer/librdn417_designer_plugin.so" 
 desktop-file-validate "$stage/usr/share/applications/rdn417-config.desktop"
 appstreamcli validate --no-net "$stage/usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml" >/dev/null
 
+rm -f "$build"/rdn417-config_*_*.deb
 (cd "$build" && cpack -G "DEB;TGZ" >/dev/null)
+# Errors and warnings fail the test; info-level tags (hardening hints, say) are not faults.
+lintian --fail-on error,warning "$build"/rdn417-config_*_*.deb >"$build/lintian.log" 2>&1 || {
+    cat "$build/lintian.log"
+    fail "lintian reports errors or warnings in the .deb"
+}
 dpkg -x "$build"/rdn417-config_*_*.deb "$deb_root"
 settings=$(mktemp -d)
 trap 'rm -rf "$settings"' EXIT
