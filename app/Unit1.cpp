@@ -2,8 +2,10 @@
 #include "Unit1.h"
 
 #include "CaptionSpacingStyle.h"
+#include "ComboBoxes.h"
 #include "ControllerNames.h"
 #include "ExceptionDisplay.h"
+#include "LearnToggles.h"
 #include "NoteName.h"
 #include "ParameterMessage.h"
 #include "PostedMessagePump.h"
@@ -62,6 +64,7 @@ TForm1::TForm1(QWidget* parent)
     // stands in, so that every caption fits its box as on Windows.
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     setupUi(this);
+    learning_ = new LearnToggles({LearnChannel, LearnNoteRef}, LearnController, LabelLearning);
     // A child made after the controls, so that it is destroyed after them.
     auto* captionStyle = new CaptionSpacingStyle;
     captionStyle->setParent(this);
@@ -69,6 +72,7 @@ TForm1::TForm1(QWidget* parent)
         if (qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button))
             button->setStyle(captionStyle);
     }
+    RequireFocusForWheel(*this);
     setFixedSize(size());
     move(DefaultPosition);
     // The NoteRef panel is drawn in the system's window-text colour.
@@ -252,6 +256,7 @@ void TForm1::OpenMidiDevices() {
     } catch (...) {
         inputError = std::current_exception();
     }
+    learning_->setInput(MidiInput1->State() == psOpen ? cmbInput->currentText() : QString());
     try {
         MidiOutput1->SetProductName(cmbOutput->selectedPort());
         converter_->open();
@@ -275,6 +280,7 @@ void TForm1::OpenMidiDevices() {
 
 void TForm1::CloseMidiDevices() {
     MidiInput1->Close();
+    learning_->setInput({});
     converter_->close();
 }
 
@@ -332,18 +338,17 @@ void TForm1::learnFrom(DWORD message) {
         LearnController->setChecked(false);
         ComboBox3->setCurrentIndex(data1 + 1);
         ComboBox3Change(ComboBox3);
+        // A learned controller drives the aux output only as its source.
+        RadioCtrl->setChecked(true);
     }
 }
 
 void TForm1::keyPressEvent(QKeyEvent* event) {
-    const bool learning =
-        LearnChannel->isChecked() || LearnNoteRef->isChecked() || LearnController->isChecked();
-    if (event->key() != Qt::Key_Escape || !learning) {
+    if (event->key() != Qt::Key_Escape || !learning_->armed()) {
         QWidget::keyPressEvent(event);
         return;
     }
-    for (QPushButton* toggle : {LearnChannel, LearnNoteRef, LearnController})
-        toggle->setChecked(false);
+    learning_->disarm();
 }
 
 void TForm1::FillControllerList() {
@@ -351,6 +356,7 @@ void TForm1::FillControllerList() {
     for (int i = 0; i < static_cast<int>(ControllerNames.size()); ++i)
         ComboBox3->addItem(ToQString(ControllerItemText(i)));
     ComboBox3->setCurrentIndex(0);
+    FitListToItems(*ComboBox3, 32);
 }
 
 void TForm1::potnoteChange(QObject*) {

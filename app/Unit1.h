@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ConverterSetup.h"
+#include "LearnToggles.h"
 #include "PacedOutput.h"
 #include "PortCombo.h"
 #include "SetupFileActions.h"
@@ -111,6 +112,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     TComponent components_;
     // Everything for the converter leaves through it, at its cable's pace.
     std::unique_ptr<PacedOutput> converter_;
+    LearnToggles* learning_;  // owned by its line
     SetupFileActions* setupFiles_ = nullptr;
     // While stored settings or a setup are shown; nothing is sent then.
     bool loadingSettings_ = false;

@@ -3,9 +3,58 @@
 
 #include "Int32.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QPalette>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+// What a screen reader finds: a slider with the pot's name, its limits and its value, read as
+// the text the pot shows (a note name, say).
+class PotAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+  public:
+    explicit PotAccessible(Tvxpotlab* pot) : QAccessibleWidget(pot, QAccessible::Slider) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && pot()->accessibleName().isEmpty())
+            return pot()->toolTip();
+        if (kind == QAccessible::Value)
+            return pot()->text();
+        return QAccessibleWidget::text(kind);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return pot()->State(); }
+    void setCurrentValue(const QVariant& value) override { pot()->setState(value.toInt()); }
+    QVariant maximumValue() const override { return pot()->Max(); }
+    QVariant minimumValue() const override { return pot()->Min(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+  private:
+    Tvxpotlab* pot() const { return static_cast<Tvxpotlab*>(widget()); }
+};
+
+QAccessibleInterface* PotAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("Tvxpotlab") && object != nullptr && object->isWidgetType())
+        return new PotAccessible(static_cast<Tvxpotlab*>(object));
+    return nullptr;
+}
+
+}  // namespace
 
 Tvxpotlab::Tvxpotlab(QWidget* parent) : QLabel(parent) {
+    static std::once_flag factory;
+    std::call_once(factory, [] { QAccessible::installFactory(PotAccessibleFactory); });
     setAutoFillBackground(true);
     resize(30, 30);
     setText(QStringLiteral("0"));
@@ -23,6 +72,69 @@ void Tvxpotlab::setState(std::int32_t value) {
     if (value > max_)
         state_ = max_;
     showState();
+}
+
+void Tvxpotlab::setKeyboardControl(bool value) {
+    keyboardControl_ = value;
+    setFocusPolicy(value ? Qt::StrongFocus : Qt::NoFocus);
+    update();
+}
+
+void Tvxpotlab::stepTo(std::int64_t value) {
+    const std::int32_t next =
+        limited(static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX)));
+    if (next == state_)
+        return;
+    state_ = next;
+    showState();
+    OnChange(this);
+}
+
+void Tvxpotlab::keyPressEvent(QKeyEvent* event) {
+    if (!keyboardControl_)
+        return QLabel::keyPressEvent(event);
+    const std::int64_t state = state_;
+    switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Right:
+            return stepTo(state + 1);
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+            return stepTo(state - 1);
+        case Qt::Key_PageUp:
+            return stepTo(state + 10);
+        case Qt::Key_PageDown:
+            return stepTo(state - 10);
+        case Qt::Key_Home:
+            return stepTo(min_);
+        case Qt::Key_End:
+            return stepTo(max_);
+        default:
+            return QLabel::keyPressEvent(event);
+    }
+}
+
+void Tvxpotlab::wheelEvent(QWheelEvent* event) {
+    if (!keyboardControl_)
+        return QLabel::wheelEvent(event);
+    // A notch is 120; a touchpad's finer turns add up to whole steps.
+    wheelTurn_ += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    const int steps = wheelTurn_ / 120;
+    wheelTurn_ %= 120;
+    if (steps != 0)
+        stepTo(static_cast<std::int64_t>(state_) + steps);
+    event->accept();
+}
+
+void Tvxpotlab::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 void Tvxpotlab::setAutoSize(bool value) {
@@ -58,6 +170,10 @@ void Tvxpotlab::showState() {
     if (autoSize_)
         adjustSize();
     repaint();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, state_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void Tvxpotlab::ButtonPressed(TMouseButton button, TShiftState, int x, int y) {

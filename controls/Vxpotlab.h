@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A text label holding one integer that the user turns like a knob: a left drag sets it from
 // the pointer's travel, a left click lowers it a step, a right click raises it, Shift makes the
-// step coarse. Every change by the user raises OnChange; setting State from code never does.
+// step coarse. With KeyboardControl on (off by default) it also takes the focus and steps with
+// the arrow keys, Page Up/Down (ten steps), Home/End (the limits) and the wheel. Every change
+// by the user raises OnChange; setting State from code never does. Screen readers find it as a
+// slider named after its accessible name (or its hint) whose value is the text it shows.
 #pragma once
 
 #include "ShiftState.h"
@@ -26,6 +29,8 @@ class Tvxpotlab : public QLabel {
     Q_PROPERTY(int CursorRange READ CursorRange WRITE setCursorRange RESET ResetCursorRange)
     Q_PROPERTY(bool AlwayDetect READ AlwayDetect WRITE setAlwayDetect RESET ResetAlwayDetect)
     Q_PROPERTY(tOrientation Mouvement READ Mouvement WRITE setMouvement RESET ResetMouvement)
+    Q_PROPERTY(bool KeyboardControl READ KeyboardControl WRITE setKeyboardControl RESET
+                   ResetKeyboardControl)
 
   public:
     enum tOrientation { posVertical, posHorizontal };
@@ -55,6 +60,9 @@ class Tvxpotlab : public QLabel {
     void ResetCursorRange() { setCursorRange(15); }
     void ResetAlwayDetect() { setAlwayDetect(false); }
     void ResetMouvement() { setMouvement(posVertical); }
+    bool KeyboardControl() const { return keyboardControl_; }
+    void setKeyboardControl(bool value);
+    void ResetKeyboardControl() { setKeyboardControl(false); }
 
     bool AutoSize() const { return autoSize_; }
     void setAutoSize(bool value);
@@ -76,6 +84,9 @@ class Tvxpotlab : public QLabel {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     int coordinate(int x, int y) const { return mouvement_ == posVertical ? y : x; }
@@ -85,6 +96,8 @@ class Tvxpotlab : public QLabel {
     std::int32_t limited(std::int32_t value) const;
     // Shows State and draws the pot at once.
     void showState();
+    // A step from the keyboard or the wheel: limited, shown and reported when it changes State.
+    void stepTo(std::int64_t value);
 
     std::int32_t state_ = 0;
     std::int32_t min_ = 0;
@@ -93,6 +106,8 @@ class Tvxpotlab : public QLabel {
     bool alwayDetect_ = true;
     tOrientation mouvement_ = posVertical;
     bool autoSize_ = true;
+    bool keyboardControl_ = false;
+    int wheelTurn_ = 0;
 
     bool dragging_ = false;
     bool moved_ = false;

@@ -68,6 +68,7 @@ TEST(DesignerForm, StoredPropertiesApplyInTheirPublishedOrder) {
    <property name="State"><number>120</number></property>
    <property name="Max"><number>127</number></property>
    <property name="Mouvement"><enum>Tvxpotlab::posHorizontal</enum></property>
+   <property name="KeyboardControl"><bool>true</bool></property>
   </widget>
  </widget>
 </ui>)");
@@ -80,6 +81,7 @@ TEST(DesignerForm, StoredPropertiesApplyInTheirPublishedOrder) {
     EXPECT_EQ(pot->text(), "100");
     EXPECT_EQ(pot->Mouvement(), posHorizontal);
     EXPECT_TRUE(pot->AlwayDetect());  // not stored: a new pot's value
+    EXPECT_EQ(pot->focusPolicy(), Qt::StrongFocus);
 }
 
 }  // namespace

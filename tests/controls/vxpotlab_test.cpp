@@ -2,9 +2,13 @@
 #include "controls/Vxpotlab.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
+#include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -239,3 +243,77 @@ TEST_F(Pot, ExtremeValuesWrapInsteadOfOverflowing) {
 }
 
 }  // namespace
+
+// A wheel turn over the pot, in eighths of a degree (a notch is 120).
+void Wheel(QWidget* widget, int delta) {
+    QWheelEvent wheel(QPointF(kAt), QPointF(widget->mapToGlobal(kAt)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+}
+
+TEST_F(Pot, KeysAndTheWheelDoNothingUntilKeyboardControlIsOn) {
+    make({0, 127, 150, 60});
+    EXPECT_FALSE(pot_->KeyboardControl());
+    EXPECT_EQ(pot_->focusPolicy(), Qt::NoFocus);
+    QTest::keyClick(pot_.get(), Qt::Key_Up);
+    Wheel(pot_.get(), 120);
+    EXPECT_EQ(pot_->State(), 60);
+    EXPECT_TRUE(changes_.empty());
+}
+
+TEST_F(Pot, KeysAndTheWheelStepReportingEachChangeWithinTheLimits) {
+    struct Step {
+        std::function<void(Tvxpotlab*)> input;
+        int from, state;
+    };
+    const auto key = [](Qt::Key k) { return [k](Tvxpotlab* pot) { QTest::keyClick(pot, k); }; };
+    const auto wheel = [](int delta) { return [delta](Tvxpotlab* pot) { Wheel(pot, delta); }; };
+    const Step steps[] = {
+        {key(Qt::Key_Up), 60, 61},
+        {key(Qt::Key_Right), 60, 61},
+        {key(Qt::Key_Down), 60, 59},
+        {key(Qt::Key_Left), 60, 59},
+        {key(Qt::Key_PageUp), 60, 70},
+        {key(Qt::Key_PageDown), 60, 50},
+        {key(Qt::Key_PageUp), 120, 127},
+        {key(Qt::Key_PageDown), 4, 0},
+        {key(Qt::Key_Home), 60, 0},
+        {key(Qt::Key_End), 60, 127},
+        {wheel(120), 60, 61},
+        {wheel(-240), 60, 58},
+    };
+    for (const auto& step : steps) {
+        make({0, 127, 150, step.from});
+        pot_->setKeyboardControl(true);
+        step.input(pot_.get());
+        EXPECT_EQ(pot_->State(), step.state) << step.from;
+        EXPECT_EQ(caption(), QString::number(step.state));
+        EXPECT_EQ(changes_, std::vector<int>{step.state}) << step.from;
+    }
+    // At a limit nothing changes and nothing is reported; half notches add up to a step.
+    make({0, 127, 150, 127});
+    pot_->setKeyboardControl(true);
+    QTest::keyClick(pot_.get(), Qt::Key_End);
+    QTest::keyClick(pot_.get(), Qt::Key_Up);
+    Wheel(pot_.get(), -60);
+    EXPECT_TRUE(changes_.empty());
+    Wheel(pot_.get(), -60);
+    EXPECT_EQ(changes_, std::vector<int>{126});
+    EXPECT_EQ(pot_->focusPolicy(), Qt::StrongFocus);
+}
+
+TEST_F(Pot, AScreenReaderFindsASliderNamedByItsHintWithTheShownValue) {
+    make({0, 127, 150, 52});
+    pot_->setToolTip("Lowest MIDI Note");
+    pot_->setText("E 3");
+    QAccessibleInterface* pot = QAccessible::queryAccessibleInterface(pot_.get());
+    ASSERT_NE(pot, nullptr);
+    EXPECT_EQ(pot->role(), QAccessible::Slider);
+    EXPECT_EQ(pot->text(QAccessible::Name), "Lowest MIDI Note");
+    EXPECT_EQ(pot->text(QAccessible::Value), "E 3");
+    ASSERT_NE(pot->valueInterface(), nullptr);
+    EXPECT_EQ(pot->valueInterface()->currentValue().toInt(), 52);
+    EXPECT_EQ(pot->valueInterface()->maximumValue().toInt(), 127);
+    pot_->setAccessibleName("NoteRef");
+    EXPECT_EQ(pot->text(QAccessible::Name), "NoteRef");
+}
