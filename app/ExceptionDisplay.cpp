@@ -5,7 +5,10 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 std::string ExceptionText(const std::string& message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
@@ -13,7 +16,38 @@ std::string ExceptionText(const std::string& message) {
     return message;
 }
 
+namespace {
+
+struct HeldMessage {
+    QMessageBox::Icon icon;
+    std::string text;
+};
+bool holding = false;
+std::vector<HeldMessage> held;
+
+}  // namespace
+
+void HoldMessages() {
+    holding = true;
+}
+
+void ShowHeldMessages(QWidget* parent) {
+    holding = false;
+    for (const HeldMessage& message : std::exchange(held, {}))
+        ShowMessage(message.icon, message.text, parent);
+}
+
+void PrintHeldMessages() {
+    holding = false;
+    for (const HeldMessage& message : std::exchange(held, {}))
+        std::fprintf(stderr, "%s\n", ExceptionText(message.text).c_str());
+}
+
 void ShowMessage(QMessageBox::Icon icon, const std::string& text, QWidget* parent) {
+    if (holding) {
+        held.push_back({icon, text});
+        return;
+    }
     QMessageBox box(icon, QApplication::applicationName(), ToQString(ExceptionText(text)),
                     QMessageBox::Ok, parent);
     box.exec();

@@ -16,6 +16,13 @@ std::string ExceptionText(const std::string& message);
 // A modal box with the application's title, the icon, OK and the text as ExceptionText gives it.
 void ShowMessage(QMessageBox::Icon icon, const std::string& text, QWidget* parent);
 void ShowException(const std::exception& error);
+// While held, boxes wait instead of showing: a window that is being made shows its start-up
+// problems once it is on the screen, so that each box has the window behind it.
+void HoldMessages();
+// Shows the boxes that waited, oldest first, over `parent`, and holds no more.
+void ShowHeldMessages(QWidget* parent);
+// Holds no more; what waited goes to the standard error (a window closed before it was shown).
+void PrintHeldMessages();
 // Shows whatever `error` holds; nothing for null.
 void ShowException(const std::exception_ptr& error);
 

@@ -15,6 +15,7 @@ PacedOutput::PacedOutput(TMidiOutput& output, QObject* parent)
           else
               output_.SendShortMessage(message[0], message.size() > 1 ? message[1] : 0,
                                        message.size() > 2 ? message[2] : 0);
+          sent_();
       }) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 class PacedOutput : public QObject {
@@ -24,6 +25,8 @@ class PacedOutput : public QObject {
     // Throws what the output throws for a message that leaves now; a waiting message that fails
     // later is shown as any failed send.
     void send(std::span<const std::uint8_t> message);
+    // Called after each message the port has taken, now or when its time came.
+    void setOnSent(std::function<void()> sent) { sent_ = std::move(sent); }
 
   private:
     void schedule();
@@ -31,4 +34,5 @@ class PacedOutput : public QObject {
     TMidiOutput& output_;
     CablePacer pacer_;
     QTimer timer_;
+    std::function<void()> sent_ = [] {};
 };

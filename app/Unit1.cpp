@@ -8,6 +8,7 @@
 #include "LearnToggles.h"
 #include "NoteName.h"
 #include "ParameterMessage.h"
+#include "PortProblem.h"
 #include "PostedMessagePump.h"
 #include "Text.h"
 #include "midi/PortSearch.h"
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTimer>
 
 #include <exception>
 #include <optional>
@@ -102,11 +104,14 @@ TForm1::TForm1(QWidget* parent)
         *this, *ButtonOpenSetup, *ButtonSaveSetup, [this] { return CurrentSetup(); },
         [this](const ConverterSetup& setup) { OpenSetup(setup); });
     connectHandlers();
+    HoldMessages();
     Guarded([this] { FormCreate(); });
     platform::WatchMidiPorts(portWatch_.handle(), kPortsChanged);
 }
 
 TForm1::~TForm1() {
+    if (!shown_)
+        PrintHeldMessages();
     platform::WatchMidiPorts(nullptr, 0);
 }
 
@@ -127,6 +132,7 @@ void TForm1::connectHandlers() {
     connect(cmbSystem, &QComboBox::activated, this,
             [this] { Guarded([&] { cmbSystemChange(cmbSystem); }); });
     connectAboutPage();
+    connectLights();
     connect(ButtonSendAll, &QPushButton::clicked, this, [this] { Guarded([this] { SendAll(); }); });
     auto* sendAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
     connect(sendAll, &QShortcut::activated, this, [this] { Guarded([this] { SendAll(); }); });
@@ -150,6 +156,12 @@ bool TForm1::FormClose() {
     SaveSettings();
     CloseMidiDevices();
     return true;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!std::exchange(shown_, true))
+        QTimer::singleShot(0, this, [this] { ShowHeldMessages(this); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -249,17 +261,21 @@ void TForm1::OpenMidiDevices() {
             if (!std::exchange(saidNoInput_, true))
                 throw std::runtime_error(kNoInputPort);
         } else {
-            MidiInput1->SetProductName(cmbInput->selectedPort());
-            MidiInput1->Open();
-            MidiInput1->Start();
+            OpenPort(PortKind::Input, chosenPort(*cmbInput, missingInput_), [this] {
+                MidiInput1->SetProductName(cmbInput->selectedPort());
+                MidiInput1->Open();
+                MidiInput1->Start();
+            });
         }
     } catch (...) {
         inputError = std::current_exception();
     }
     learning_->setInput(MidiInput1->State() == psOpen ? cmbInput->currentText() : QString());
     try {
-        MidiOutput1->SetProductName(cmbOutput->selectedPort());
-        converter_->open();
+        OpenPort(PortKind::Output, chosenPort(*cmbOutput, missingOutput_), [this] {
+            MidiOutput1->SetProductName(cmbOutput->selectedPort());
+            converter_->open();
+        });
     } catch (...) {
         ShowException(inputError);
         throw;
@@ -312,6 +328,7 @@ void TForm1::SendModeFlags() {
 
 void TForm1::readMidiInput() {
     while (const auto event = MidiInput1->GetMidiEvent()) {
+        LightIn->flash();
         if (!event->isSysex)
             learnFrom(event->message);
     }

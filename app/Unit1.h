@@ -79,6 +79,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void closeEvent(QCloseEvent* event) override;
     // Escape ends learning from the MIDI input.
     void keyPressEvent(QKeyEvent* event) override;
+    // The start-up problems are shown once the window is.
+    void showEvent(QShowEvent* event) override;
 
   private:
     void connectHandlers();
@@ -91,6 +93,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // the MIDI system in use; its buttons show Qt's About box and the licences.
     void fillAbout();
     void connectAboutPage();
+    // The MIDI page's activity lights: each message sent or received flashes one; the out
+    // light's hint tells what the simulated converter holds.
+    void connectLights();
     struct PortLists {
         std::vector<std::string> inputs;
         std::vector<std::string> outputs;
@@ -113,6 +118,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // Everything for the converter leaves through it, at its cable's pace.
     std::unique_ptr<PacedOutput> converter_;
     LearnToggles* learning_;  // owned by its line
+    bool shown_ = false;
     SetupFileActions* setupFiles_ = nullptr;
     // While stored settings or a setup are shown; nothing is sent then.
     bool loadingSettings_ = false;

@@ -14,6 +14,7 @@ struct ShownBox {
     QString title;
     QString text;
     QMessageBox::Icon icon;
+    bool overShownWindow;  // shown with a window on the screen behind it
 };
 
 // Watches for modal message boxes while it lives and presses their OK button.
@@ -26,7 +27,9 @@ class MessageBoxCatcher {
             if (box == nullptr || box->property("caught").toBool())
                 return;
             box->setProperty("caught", true);
-            boxes.push_back({box->windowTitle(), box->text(), box->icon()});
+            QWidget* parent = box->parentWidget();
+            boxes.push_back({box->windowTitle(), box->text(), box->icon(),
+                             parent != nullptr && parent->isVisible()});
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         });
         timer_.start();

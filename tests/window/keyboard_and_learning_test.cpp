@@ -142,3 +142,30 @@ TEST_F(Learning, CannotBeArmedWithoutAnInputPortAndSaysWhy) {
 }
 
 }  // namespace
+
+using Lights = Window;
+
+TEST_F(Lights, EachMessageFlashesItsLightAndTheOutLightTellsTheSimulatorsState) {
+    TForm1& form = create();
+    EXPECT_FALSE(form.LightOut->lit());
+    drag(form.potnote, {57});
+    EXPECT_TRUE(form.LightOut->lit());
+    EXPECT_FALSE(form.LightIn->lit());
+    EXPECT_TRUE(form.LightOut->description().contains(
+        "RDN417 Simulator holds: channel 1, NoteRef C 3 (60)"));
+    ASSERT_TRUE(PumpUntil([&] { return !form.LightOut->lit(); }));
+    virtual_midi::InjectShort(0, 0x643C90);
+    Settle();
+    EXPECT_TRUE(form.LightIn->lit());
+}
+
+TEST_F(Lights, AFloodKeepsTheInLightLitInsteadOfFlashingForEachMessage) {
+    TForm1& form = create();
+    for (int i = 0; i < 100000; ++i)
+        virtual_midi::InjectShort(0, 0x7F0BB0);
+    Settle();
+    EXPECT_TRUE(PumpUntil([&] { return !form.LightIn->lit(); }));
+    EXPECT_GE(form.LightIn->flashes(), 1);
+    EXPECT_LT(form.LightIn->flashes(), 1000);
+    EXPECT_FALSE(form.MidiInput1->GetMidiEvent());
+}

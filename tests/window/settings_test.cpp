@@ -115,7 +115,11 @@ TEST_F(Settings, AStoredInputThatIsGoneLeavesNoSelectionAndTheOutputStillOpens) 
     MessageBoxCatcher boxes;
     TForm1& form = create();
     EXPECT_EQ(form.cmbInput->currentIndex(), -1);
-    EXPECT_EQ(boxes.texts(), std::vector<QString>{"MIDI Input Device  not installed "});
+    EXPECT_EQ(boxes.texts(),
+              std::vector<QString>{"MIDI Input Device  not installed.\n\nNo MIDI input port could "
+                                   "be opened. The converter is still set through the output. To "
+                                   "learn values from a keyboard, connect it and pick its port as "
+                                   "\"In\" on the MIDI page."});
     EXPECT_EQ(form.MidiInput1->State(), psClosed);
     EXPECT_EQ(form.MidiOutput1->State(), psOpen);
     drag(form.potnote, {1});

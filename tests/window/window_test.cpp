@@ -149,8 +149,11 @@ TEST_F(Window, TheCursorComesBackWhenReopeningFails) {
     emit form.cmbOutput->activated(0);
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text,
-              QString::fromStdString(form.MidiInput1->ErrorText(MMSYSERR_NODRIVER)));
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(
+        QString::fromStdString(form.MidiInput1->ErrorText(MMSYSERR_NODRIVER))));
+    EXPECT_TRUE(
+        boxes.boxes[0].text.contains("The MIDI input port \"Virtual Loopback In\" could "
+                                     "not be opened."));
     // The output was opened all the same.
     EXPECT_EQ(form.MidiOutput1->State(), psOpen);
 }
@@ -164,8 +167,16 @@ TEST_F(Window, NoPortsAtAllGiveTheNoMidiItems) {
     EXPECT_EQ(form.cmbInput->currentIndex(), -1);
     EXPECT_EQ(form.cmbOutput->itemText(0), "No MIDI Output Device");
     EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
-    // No input is said plainly, then the empty output name is refused.
-    EXPECT_EQ(boxes.texts(), (std::vector<QString>{kNoInput, "Invalid device ID."}));
+    // No input is said plainly, then the empty output name is refused and what to do is said;
+    // both once the window is on the screen.
+    EXPECT_EQ(boxes.texts(),
+              (std::vector<QString>{
+                  kNoInput,
+                  "Invalid device ID.\n\nNo MIDI output port could be opened, so no change "
+                  "reaches the converter. Connect the converter's MIDI interface, or pick "
+                  "its port as \"Out\" on the MIDI page."}));
+    for (const ShownBox& box : boxes.boxes)
+        EXPECT_TRUE(box.overShownWindow) << box.text.toStdString();
     EXPECT_EQ(form.MidiOutput1->State(), psClosed);
     // The placeholder cannot be chosen, nor stored as a port's name.
     form.PageControl1->setCurrentIndex(1);
