@@ -2,7 +2,7 @@
 // The main window: from creating it to shown with the ports listed and opened, from a
 // pointer move on the NoteRef pot to the parameter message reaching the simulated converter,
 // a fast NoteRef drag over the simulator behind a DIN cable (paced, beside every step sent at
-// once), and re-reading the port lists when a combo opens.
+// once), a flood on the MIDI input, and re-reading the port lists when a combo opens.
 #include "app/ParameterMessage.h"
 #include "app/Unit1.h"
 #include "await.h"
@@ -83,6 +83,26 @@ void BM_PointerMoveToConverter(benchmark::State& state) {
     drainCompletions();
 }
 BENCHMARK(BM_PointerMoveToConverter)->UseManualTime();
+
+// A flood on the MIDI input (10^4 Control Changes a round): the window reads them all, each
+// passing the in light, which stays lit instead of repainting per message.
+void BM_InputFloodThroughTheWindow(benchmark::State& state) {
+    TForm1 form;
+    form.show();
+    static_cast<void>(QTest::qWaitForWindowExposed(&form));
+    constexpr int kMessages = 10000;
+    for (auto _ : state) {
+        for (int i = 0; i < kMessages; ++i)
+            virtual_midi::InjectShort(0, 0x7F0BB0);
+        virtual_midi::Flush();
+        QCoreApplication::processEvents();
+        if (form.MidiInput1->GetMidiEvent())
+            state.SkipWithError("the window left input unread");
+    }
+    state.SetItemsProcessed(state.iterations() * kMessages);
+    state.counters["light_flashes"] = form.LightIn->flashes();
+}
+BENCHMARK(BM_InputFloodThroughTheWindow)->Unit(benchmark::kMillisecond);
 
 constexpr unsigned kDin = 2;  // "RDN417 Simulator (DIN)" among the default outputs
 constexpr int kDragSteps = 127;
