@@ -124,10 +124,10 @@ void TMidiInput::abandonOpen() {
         midiInReset(handle_);
         for (auto& buffer : buffers_)
             midiInUnprepareHeader(handle_, buffer->Header(), sizeof(MIDIHDR));
-        if (midiInClose(handle_) != MMSYSERR_NOERROR) {
-            keepForOpenPort();
+        // The port still holds the buffers and may still call into the context: all stay, as
+        // after a Close that failed half-way, for the next Close or Open to finish.
+        if (midiInClose(handle_) != MMSYSERR_NOERROR)
             return;
-        }
         handle_ = nullptr;
     }
     buffers_.clear();

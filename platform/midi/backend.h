@@ -40,6 +40,12 @@ class OutputConnection {
     // what it took out at a cable's rate; a long message's completion waits for it. The epoch
     // for ports that are done with a message when send returns.
     virtual std::chrono::steady_clock::time_point doneAt() const { return {}; }
+    // For a port that learns only later whether a message arrived: asks what became of the
+    // message send() took last, empty until that is known. Asked again every askAgainAfter()
+    // until it answers, which it does within a bounded time. Null for ports that know when
+    // send returns.
+    virtual std::function<std::optional<MMRESULT>()> outcomeOfLast() { return nullptr; }
+    virtual std::chrono::microseconds askAgainAfter() const { return {}; }
 };
 
 // Closing the connection is destroying it; no sink call follows the destructor's return.
@@ -80,5 +86,10 @@ Backend& SelectedBackend();
 // True while someone wants to hear of port changes; a backend that has to look for changes
 // itself looks only then.
 bool PortsWatched();
+// The program's client name on the host's MIDI system: "RDN417 Config" unless
+// RDN417_CLIENT_NAME names another. Two copies of the program on two JACK servers need names
+// of their own: JACK binds the socket of a client that opens by the client's name alone,
+// whatever its server.
+const std::string& ProgramClientName();
 
 }  // namespace platform::midi

@@ -6,6 +6,9 @@
 #include "engine.h"
 #include "platform/midi_system.h"
 #include "rtmidi/rtmidi_backend.h"
+#ifdef RDN417_HAVE_JACK
+#include "jack/jack_backend.h"
+#endif
 #include "virtual/virtual_backend.h"
 
 #include <algorithm>
@@ -50,8 +53,13 @@ std::unique_ptr<Backend> makeBackend(const std::string& id) {
         return std::make_unique<VirtualBackend>();
     if (id == "host")
         return std::make_unique<RtMidiBackend>(hostApi());
-    if (id == "jack")
-        return std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK);
+    if (id == "jack") {
+#ifdef RDN417_HAVE_JACK
+        return std::make_unique<JackBackend>();
+#else
+        return std::make_unique<NoPortsBackend>("this build has no JACK support");
+#endif
+    }
     return std::make_unique<NoPortsBackend>("unknown RDN417_MIDI_BACKEND \"" + id +
                                             "\" (use host, jack or virtual)");
 }
@@ -111,6 +119,14 @@ bool PortsWatched() {
     return watchWindow.load(std::memory_order_relaxed) != nullptr;
 }
 
+const std::string& ProgramClientName() {
+    static const std::string name = [] {
+        const char* chosen = std::getenv("RDN417_CLIENT_NAME");
+        return std::string(chosen != nullptr && *chosen != '\0' ? chosen : "RDN417 Config");
+    }();
+    return name;
+}
+
 }  // namespace platform::midi
 
 namespace platform {
@@ -119,7 +135,11 @@ std::vector<MidiSystem> MidiSystems() {
 #ifdef __APPLE__
     return {};
 #else
+#ifdef RDN417_HAVE_JACK
     return {{"host", "ALSA"}, {"jack", "JACK"}, {"virtual", "Built-in simulator"}};
+#else
+    return {{"host", "ALSA"}, {"virtual", "Built-in simulator"}};
+#endif
 #endif
 }
 

@@ -8,8 +8,12 @@
 #include "port_table.h"
 
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <thread>
 
 namespace platform::midi {
 namespace {
@@ -23,6 +27,13 @@ struct OutPort : PortRecord<HMIDIOUT, OutputConnection> {
     BYTE runningStatus = 0;
     // Set once a send found the port gone: every later message fails at its call.
     MMRESULT lost = MMSYSERR_NOERROR;
+    // Delivery thread: long messages sent whose outcome the port does not know yet, oldest
+    // first.
+    struct Awaiting {
+        std::function<std::optional<MMRESULT>()> outcome;
+        std::function<void(MMRESULT)> finish;
+    };
+    std::deque<Awaiting> awaiting;
 };
 
 PortTable<HMIDIOUT, OutPort>& table() {
@@ -35,13 +46,54 @@ bool isMapper(UINT_PTR id) {
 }
 
 // Delivery thread. A port found gone stays gone for this handle.
-MMRESULT sendOn(OutPort& port, std::span<const std::uint8_t> bytes) {
-    const MMRESULT sent = port.connection ? port.connection->send(bytes) : MMSYSERR_INVALHANDLE;
-    if (sent == MIDIERR_NODEVICE) {
+MMRESULT noteLoss(OutPort& port, MMRESULT result) {
+    if (result == MIDIERR_NODEVICE) {
         std::lock_guard lock(Engine::instance().mutex());
-        port.lost = sent;
+        port.lost = result;
     }
-    return sent;
+    return result;
+}
+
+// Delivery thread: asks what became of the port's messages, oldest first, until each is
+// known, leaving the thread to other messages in between, and finishes them in order.
+void checkOutcomes(const std::shared_ptr<OutPort>& port) {
+    while (!port->awaiting.empty()) {
+        const auto known = port->awaiting.front().outcome();
+        if (!known)
+            break;
+        auto finish = std::move(port->awaiting.front().finish);
+        port->awaiting.pop_front();
+        finish(noteLoss(*port, *known));
+    }
+    if (port->awaiting.empty())
+        return;
+    const auto again = DeliveryThread::Clock::now() + port->connection->askAgainAfter();
+    Engine::instance().delivery().postAt(again, [port] { checkOutcomes(port); });
+}
+
+void awaitOutcome(const std::shared_ptr<OutPort>& port,
+                  std::function<std::optional<MMRESULT>()> outcome,
+                  std::function<void(MMRESULT)> finish) {
+    port->awaiting.push_back({std::move(outcome), std::move(finish)});
+    if (port->awaiting.size() == 1)
+        checkOutcomes(port);
+}
+
+MMRESULT sendOn(OutPort& port, std::span<const std::uint8_t> bytes) {
+    return noteLoss(port, port.connection ? port.connection->send(bytes) : MMSYSERR_INVALHANDLE);
+}
+
+// Delivery thread: sends, and for a port that learns later whether the message arrived, waits
+// until it knows.
+MMRESULT sendAndConfirm(OutPort& port, std::span<const std::uint8_t> bytes) {
+    const MMRESULT sent = sendOn(port, bytes);
+    const auto outcome = sent == MMSYSERR_NOERROR ? port.connection->outcomeOfLast() : nullptr;
+    if (!outcome)
+        return sent;
+    std::optional<MMRESULT> known;
+    while (!(known = outcome()))
+        std::this_thread::sleep_for(port.connection->askAgainAfter());
+    return noteLoss(port, *known);
 }
 
 }  // namespace
@@ -127,7 +179,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
     // Sent before the call returns, in order with the long messages before it, so that a
     // port that has gone away is reported here.
     MMRESULT sent = MMSYSERR_NOERROR;
-    engine.delivery().runAndWait([&] { sent = sendOn(*port, bytes); });
+    engine.delivery().runAndWait([&] { sent = sendAndConfirm(*port, bytes); });
     return sent;
 }
 
@@ -158,17 +210,19 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
             std::span(reinterpret_cast<const std::uint8_t*>(pmh->lpData), pmh->dwBufferLength));
         // A message that could not be sent still comes back, with the reason as the second
         // parameter (0 on Windows, where drivers refuse at the call instead).
-        auto completion = [&engine, port, pmh, sent] {
-            {
-                std::lock_guard lock(engine.mutex());
-                // The program may look for MHDR_DONE without waiting for MOM_DONE.
-                std::atomic_ref(pmh->dwFlags)
-                    .store((pmh->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE, std::memory_order_release);
-                --port->inFlight;
-            }
-            port->callback.notify(port->handle, MOM_DONE, reinterpret_cast<DWORD_PTR>(pmh), sent);
-        };
-        auto complete = [&engine, completion = std::move(completion)]() mutable {
+        auto finish = [&engine, port, pmh](MMRESULT result) {
+            auto completion = [&engine, port, pmh, result] {
+                {
+                    std::lock_guard lock(engine.mutex());
+                    // The program may look for MHDR_DONE without waiting for MOM_DONE.
+                    std::atomic_ref(pmh->dwFlags)
+                        .store((pmh->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE,
+                               std::memory_order_release);
+                    --port->inFlight;
+                }
+                port->callback.notify(port->handle, MOM_DONE, reinterpret_cast<DWORD_PTR>(pmh),
+                                      result);
+            };
             std::function<void()> now;
             {
                 std::lock_guard lock(engine.mutex());
@@ -177,13 +231,16 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
             if (now)
                 now();
         };
+        // A port that learns later whether the message arrived completes it once it knows.
+        if (auto outcome = sent == MMSYSERR_NOERROR ? port->connection->outcomeOfLast() : nullptr)
+            return awaitOutcome(port, std::move(outcome), std::move(finish));
         // A port that still carries the message completes it once its last byte has left.
         const auto done =
             port->connection ? port->connection->doneAt() : DeliveryThread::Clock::time_point{};
         if (done > DeliveryThread::Clock::now())
-            engine.delivery().postAt(done, std::move(complete));
+            engine.delivery().postAt(done, [finish, sent] { finish(sent); });
         else
-            complete();
+            finish(sent);
     });
     return MMSYSERR_NOERROR;
 }

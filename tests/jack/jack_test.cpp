@@ -22,9 +22,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -275,6 +277,150 @@ TEST_F(Jack, APortThatGoesAwayWhileOpenFailsEverySendButStillCloses) {
     EXPECT_TRUE(RaisesNoDevice(out, [&] { out.SendShortMessage(0xB0, 1, 2); }));
     EXPECT_EQ(sent, 0);
     EXPECT_EQ(out.PendingLongMessages(), 0u);
+    EXPECT_TRUE(out.Close());
+}
+
+// Waits until the output port is listed, selects it and opens it.
+bool OpenOnceListed(TMidiOutput& out, const std::string& port) {
+    const bool listed = PumpUntil([&] {
+        try {
+            out.SetProductName(port);
+            return true;
+        } catch (const EmidioutputError&) {
+            return false;
+        }
+    });
+    return listed && out.Open();
+}
+
+// Pumps until `done`, counting the failed sends that the completions raise.
+bool PumpCountingFailures(const std::function<bool()>& done, int& failures) {
+    for (;;) {
+        try {
+            return PumpUntil(done, kJackLimitMs);
+        } catch (const EmidioutputError&) {
+            ++failures;
+        }
+    }
+}
+
+// Ends the process, saying why, when the test is not done within the limit: a call that hangs
+// would otherwise hang the whole test program.
+class Watchdog {
+  public:
+    explicit Watchdog(const char* what)
+        : thread_([this, what] {
+              std::unique_lock lock(mutex_);
+              if (!done_.wait_for(lock, std::chrono::seconds(60), [this] { return finished_; })) {
+                  std::fprintf(stderr, "%s did not return within 60 s\n", what);
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_one();
+        thread_.join();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
+
+TEST_F(Jack, AServerKilledUnderAFullSpeedBurstFailsTheRestAndHangsNoCall) {
+    const Bytes message = Parameter(0, 126, 1);
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        Dump dump("rdn417-dump-burst");
+        ASSERT_TRUE(dump.listed());
+        TMidiOutput out(nullptr);
+        ASSERT_TRUE(OpenOnceListed(out, dump.port()));
+        Watchdog watchdog("a send, pump or close after the server was killed");
+        std::thread killer([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            server->kill();
+        });
+        int failures = 0;
+        for (int sent = 0; failures == 0; ++sent) {
+            try {
+                out.SendLongMessage(message.data(), 7);
+                if (sent % 64 == 0)
+                    Pump(0);
+                // Past the first burst, a message a millisecond until the loss is noticed.
+                if (sent > 20000)
+                    Pump(1);
+            } catch (const EmidioutputError&) {
+                ++failures;
+            }
+        }
+        killer.join();
+        EXPECT_TRUE(PumpCountingFailures([&] { return out.PendingLongMessages() == 0; }, failures));
+        EXPECT_TRUE(out.Close());
+        ASSERT_TRUE(server->start());
+    }
+}
+
+TEST_F(Jack, APeerThatClosesMidStreamReceivedEveryMessageReportedAsSent) {
+    JackPeer peer(Own("rdn417-closer"));
+    ASSERT_TRUE(peer.ok());
+    TMidiOutput out(nullptr);
+    ASSERT_TRUE(OpenOnceListed(out, Own("rdn417-closer") + ":in"));
+    int delivered = 0;
+    int failures = 0;
+    out.Onmidioutput = [&](TObject*) { ++delivered; };
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.close();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; std::chrono::steady_clock::now() - start < std::chrono::seconds(1); ++i) {
+        const Bytes message = Parameter(0, 126, i % 128);
+        try {
+            out.SendLongMessage(message.data(), 7);
+        } catch (const EmidioutputError&) {
+            ++failures;
+        }
+        PumpCountingFailures(
+            [until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1)] {
+                return std::chrono::steady_clock::now() >= until;
+            },
+            failures);
+    }
+    closer.join();
+    EXPECT_TRUE(PumpCountingFailures([&] { return out.PendingLongMessages() == 0; }, failures));
+    EXPECT_GT(failures, 0);
+    EXPECT_GT(delivered, 0);
+    EXPECT_EQ(static_cast<std::size_t>(delivered), peer.receivedCount());
+    EXPECT_TRUE(out.Close());
+}
+
+TEST_F(Jack, ALongSystemExclusiveIsDeliveredWholeOrRefusedAtItsSend) {
+    JackPeer peer(Own("rdn417-sysex"));
+    ASSERT_TRUE(peer.ok());
+    TMidiOutput out(nullptr);
+    ASSERT_TRUE(OpenOnceListed(out, Own("rdn417-sysex") + ":in"));
+    for (const std::size_t size : {16379u, 16380u, 65535u}) {
+        SCOPED_TRACE(size);
+        Bytes sysex(size, 0x11);
+        sysex.front() = 0xF0;
+        sysex.back() = 0xF7;
+        const std::size_t before = peer.receivedCount();
+        int failures = 0;
+        out.SendLongMessage(sysex.data(), static_cast<std::uint16_t>(size));
+        ASSERT_TRUE(PumpCountingFailures([&] { return out.PendingLongMessages() == 0; }, failures));
+        if (failures > 0) {
+            // Refused: no JACK cycle holds it. Nothing of it arrived.
+            EXPECT_EQ(peer.receivedCount(), before);
+            continue;
+        }
+        ASSERT_TRUE(PumpUntil([&] { return peer.receivedCount() > before; }, kJackLimitMs));
+        EXPECT_EQ(peer.received().back().bytes, sysex);
+    }
     EXPECT_TRUE(out.Close());
 }
 

@@ -324,6 +324,26 @@ TEST_F(MidiInput, OpenAfterACloseThatFailedFinishesThatCloseFirst) {
     }
 }
 
+// Under the leak checker: what a failed open kept for a port that would not close is freed
+// once that port closes.
+TEST_F(MidiInput, AFailedOpenWhoseCleanUpCloseFailsKeepsItsBuffersForTheNextClose) {
+    TMidiInput& in = make();
+    virtual_midi::FailNext(Operation::InAddBuffer, MMSYSERR_NOMEM);
+    virtual_midi::FailNext(Operation::InClose, MMSYSERR_HANDLEBUSY);
+    in.Open();
+    EXPECT_EQ(in.State(), psClosed);
+    in.Open();
+    ASSERT_EQ(in.State(), psOpen);
+    in.Start();
+    const Bytes sysex = Parameter(0, 126, 12);
+    virtual_midi::InjectSysex(0, sysex);
+    Settle();
+    auto event = in.GetMidiEvent();
+    ASSERT_TRUE(event.has_value());
+    EXPECT_EQ(event->sysex, sysex);
+    in.Close();
+}
+
 TEST_F(MidiInput, NoticesOfAnEarlierSessionFireNothing) {
     TMidiInput& in = make();
     in.Capacity = 1;

@@ -20,10 +20,16 @@ JackPeer::JackPeer(const std::string& name, bool receives) : name_(name) {
 }
 
 JackPeer::~JackPeer() {
-    if (client_ != nullptr) {
-        jack_deactivate(client_);
-        jack_client_close(client_);
-    }
+    close();
+}
+
+void JackPeer::close() {
+    if (client_ == nullptr)
+        return;
+    jack_deactivate(client_);
+    jack_client_close(client_);
+    client_ = nullptr;
+    out_ = in_ = nullptr;
 }
 
 void JackPeer::send(std::vector<std::uint8_t> message) {

@@ -26,6 +26,8 @@ class JackPeer {
     JackPeer& operator=(const JackPeer&) = delete;
 
     bool ok() const { return client_ != nullptr; }
+    // Leaves the server as a device that is unplugged does; what it received stays readable.
+    void close();
     // Queued for the next JACK cycle.
     void send(std::vector<std::uint8_t> message);
     std::vector<Received> received();

@@ -54,7 +54,7 @@ MMRESULT RtMidiBackend::openInput(unsigned index, std::shared_ptr<InputSink> sin
     const MMRESULT opened = openPort(
         index, false,
         [&](LiveClient& client, unsigned rtIndex) {
-            return client.open<RtMidiIn>(api_, ClientName().c_str(), rtIndex,
+            return client.open<RtMidiIn>(api_, ProgramClientName().c_str(), rtIndex,
                                          [&](RtMidiIn& in) { input->setUp(in); });
         },
         live);

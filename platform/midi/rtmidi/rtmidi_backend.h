@@ -1,23 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The host's MIDI ports through RtMidi: ALSA on Linux, CoreMIDI on macOS, or JACK. Port lists
-// are read from the host at every call, so hot-plugged ports appear; a host MIDI system that
-// cannot be reached has no ports. No RtMidi exception leaves this backend.
+// The host's MIDI ports through RtMidi: ALSA on Linux, CoreMIDI on macOS (JACK has a backend of
+// its own). Port lists are read from the host at every call, so hot-plugged ports appear; a
+// host MIDI system that cannot be reached has no ports. No RtMidi exception leaves this backend.
 //
 // Whether an open output's port is still there is known without listing on the send path: a
-// watcher thread lists the ports a few times a second (at once when JACK says ports changed)
-// and marks each open output present or gone; while port changes are watched it also says
-// when the lists differ from what it saw before. When the JACK server goes away every JACK client
-// of the process is given up before a new one is opened, and none of them is ever closed:
-// closing one cancels its notification thread, which may still be handling the server's last
-// notices under a lock that libjack shares between all clients, and that lock then stays taken
-// for good (the next open or close anywhere in the process hangs); libjack also frees the
-// state of dead clients when the next one connects, and closing them afterwards crashes. What a
-// given-up client holds (a few kilobytes) is left to the process.
+// watcher thread lists the ports a few times a second and marks each open output present or
+// gone; while port changes are watched it also says when the lists differ from what it saw
+// before.
 #pragma once
 
 #include "../backend.h"
 #include "host_names.h"
-#include "jack_watch.h"
 
 #include <rtmidi/RtMidi.h>
 
@@ -44,8 +37,7 @@ struct RtMidiErrors {
     MMRESULT take();
 };
 
-// The RtMidi client of one open port. The backend gives it up when the JACK server goes away;
-// the connection that uses it then finds it gone.
+// The RtMidi client of one open port.
 struct LiveClient {
     std::string name;  // the port's name as the program sees it
     bool output = true;
@@ -58,11 +50,6 @@ struct LiveClient {
     RtMidiErrors errors;
 
     bool isOpen() const { return out || in; }
-    // Forgets the client without closing it (see above).
-    void giveUp() {
-        static_cast<void>(out.release());
-        static_cast<void>(in.release());
-    }
 
     // Makes the client, lets `setup` prepare it and opens RtMidi's port `rtIndex`.
     template <typename Client, typename Setup>
@@ -97,32 +84,22 @@ class RtMidiBackend : public Backend {
     MMRESULT openInput(unsigned index, std::shared_ptr<InputSink> sink,
                        std::unique_ptr<InputConnection>& connection) override;
 
-    // The program's client name, "RDN417 Config" unless RDN417_CLIENT_NAME names another. Our
-    // own ports are left out of the lists: the program is not its own peer. Two copies of the
-    // program on two JACK servers need names of their own: JACK binds the socket of a client
-    // that opens by the client's name alone, whatever its server.
-    static const std::string& ClientName();
-
   private:
     struct Port {
         std::string name;  // as the program sees it
         unsigned rtIndex;  // RtMidi's number for it now
     };
 
-    // Runs `open` for the port at `index` of the current list, then keeps the client so
-    // that it is given up with the server. Takes the lock: no client is made while the server
-    // is being followed.
+    // Runs `open` for the port at `index` of the current list, then keeps the client so that
+    // the watcher marks it present or gone.
     MMRESULT openPort(unsigned index, bool output,
                       const std::function<MMRESULT(LiveClient&, unsigned rtIndex)>& open,
                       std::shared_ptr<LiveClient>& live);
 
-    // With mutex_ held: ports of the given probe, with host numbering removed from the names.
+    // With mutex_ held: ports of the given probe, with host numbering removed from the names;
+    // the program's own are left out: it is not its own peer.
     template <typename Probe>
     std::vector<Port> list(std::unique_ptr<Probe>& probe);
-    // With mutex_ held: notices a JACK server that went away or came back.
-    void followServer();
-    // With mutex_ held: gives up the probes and every open port's client.
-    void giveUpAllClients();
     // With mutex_ held: marks each open output present or gone by the list just read.
     void markPresence(const std::vector<Port>& outputs);
 
@@ -143,9 +120,6 @@ class RtMidiBackend : public Backend {
     std::mutex watchMutex_;
     std::condition_variable watchWake_;
     bool stopping_ = false;
-    bool woken_ = false;
-    // After what its callbacks use, so that it is closed (and they stop) before those go.
-    JackWatch jack_;
     std::thread watcher_;
 };
 
