@@ -153,6 +153,11 @@ MMRESULT JackBackend::openOutput(unsigned index, std::unique_ptr<OutputConnectio
     if (index >= ports.size())
         return MMSYSERR_BADDEVICEID;
     auto slot = std::make_unique<JackOutputSlot>();
+    // Until the first cycle tells, what a port's buffer holds less room for the buffer's own
+    // bookkeeping.
+    const std::size_t buffer =
+        jack_port_type_get_buffer_size(current->handle(), JACK_DEFAULT_MIDI_TYPE);
+    slot->largest.store(buffer > 64 ? buffer - 64 : 0, std::memory_order_relaxed);
     for (int n = 1; slot->port == nullptr && n <= static_cast<int>(JackClient::kSlots); ++n) {
         const std::string name = n == 1 ? "out" : "out-" + std::to_string(n);
         slot->port = jack_port_register(current->handle(), name.c_str(), JACK_DEFAULT_MIDI_TYPE,
@@ -172,7 +177,6 @@ MMRESULT JackBackend::openOutput(unsigned index, std::unique_ptr<OutputConnectio
     while ((connected == 0 || connected == EEXIST) && jack_port_connected(slot->port) == 0 &&
            current->alive() && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    current->awaitCycles(1);
     if ((connected != 0 && connected != EEXIST) || jack_port_connected(slot->port) == 0) {
         current->detach(slot.get());
         release();
