@@ -19,6 +19,8 @@ namespace platform::midi {
 
 using Bytes = std::vector<std::uint8_t>;
 
+constexpr char kPortKeySeparator = '\x1f';
+
 // Where an open input connection delivers what arrives. Any thread may call it.
 class InputSink {
   public:
@@ -60,7 +62,10 @@ class Backend {
     // Run, on any thread, when the port lists may have changed. Set once, before the backend
     // is used.
     void setPortsChanged(std::function<void()> changed) { portsChanged_ = std::move(changed); }
-    // Port names as the host reports them now; the winmm layer makes them fit and distinct.
+    // Port names as the host reports them now; the winmm layer makes them fit and distinct. A
+    // name may end in kPortKeySeparator and a key that tells the port apart from others of the
+    // same name for as long as it stays plugged in (ALSA's client:port numbers, say); the key
+    // is never shown.
     virtual std::vector<std::string> outputNames() = 0;
     virtual std::vector<std::string> inputNames() = 0;
     // What kind of port output `index` is, as MIDIOUTCAPS tells: a MIDI port (a cable to a

@@ -65,6 +65,7 @@ std::size_t Engine::heldCompletions() {
 }
 
 void Engine::resetTestControls() {
+    ForgetPortNames();
     {
         std::lock_guard lock(mutex_);
         holding_ = false;

@@ -69,8 +69,14 @@ class Engine {
 };
 
 // Port names as the program sees them: at most 31 bytes, never cut inside a UTF-8 sequence,
-// invalid UTF-8 replaced, and distinct within the list (a repeated name gets " 2", " 3", ...).
-std::vector<std::string> FitPortNames(const std::vector<std::string>& names);
+// invalid UTF-8 replaced, and distinct (a repeated name gets " 2", " 3", ...). Each port keeps
+// its name for the run, and a name once given is never given to another port (see
+// kPortKeySeparator).
+std::vector<std::string> FitPortNames(bool outputs, const std::vector<std::string>& names);
+// Forgets the names given so far; for tests between cases.
+void ForgetPortNames();
+// A listed name without its key: the port's whole name as the host gives it.
+std::string FullPortName(const std::string& listed);
 
 // Copies a fitted name into a caps record's 32-byte name field.
 void CopyPortName(const std::string& name, CHAR (&field)[MAXPNAMELEN]);

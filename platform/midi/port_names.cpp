@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <deque>
+#include <mutex>
 
 namespace platform::midi {
 namespace {
@@ -53,23 +54,115 @@ std::string clean(const std::string& text, std::size_t limit) {
     return out;
 }
 
+// Every port either list has shown in this run: its key, its full name and the name it was
+// given. A name stays with its port, also while the port is gone, so that another device never
+// takes it over; a port that comes back under a new key with the same full name gets it back.
+class PortNameBook {
+  public:
+    std::vector<std::string> fit(const std::vector<std::string>& listed) {
+        std::lock_guard lock(mutex_);
+        struct Port {
+            std::string full;
+            std::string key;
+        };
+        std::vector<Port> ports;
+        for (const std::string& name : listed) {
+            const auto separator = name.find(kPortKeySeparator);
+            Port port{name.substr(0, separator), name};
+            if (separator == std::string::npos) {
+                // Without a key of its own, a port is told apart by its place among its
+                // namesakes.
+                const auto namesakes = std::count_if(ports.begin(), ports.end(),
+                                                     [&](const Port& p) { return p.full == name; });
+                port.key = name + kPortKeySeparator + std::to_string(namesakes);
+            }
+            ports.push_back(std::move(port));
+        }
+        for (Entry& entry : entries_)
+            entry.present = false;
+        std::vector<Entry*> given(ports.size(), nullptr);
+        // The same port, then a port back under a new key, then a new one.
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            given[i] = take([&](const Entry& e) { return e.key == ports[i].key; });
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            if (given[i] == nullptr)
+                given[i] = take([&](const Entry& e) { return e.full == ports[i].full; });
+            if (given[i] != nullptr)
+                given[i]->key = ports[i].key;
+        }
+        std::vector<std::string> fitted;
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            if (given[i] == nullptr) {
+                entries_.push_back({ports[i].key, ports[i].full, unusedName(ports[i].full), true});
+                given[i] = &entries_.back();
+                // The pointers taken before stay valid: a deque keeps its elements in place.
+            }
+            fitted.push_back(given[i]->fitted);
+        }
+        return fitted;
+    }
+
+    void clear() {
+        std::lock_guard lock(mutex_);
+        entries_.clear();
+    }
+
+  private:
+    struct Entry {
+        std::string key;
+        std::string full;
+        std::string fitted;
+        bool present = false;
+    };
+
+    template <typename Same>
+    Entry* take(Same same) {
+        for (Entry& entry : entries_) {
+            if (!entry.present && same(entry)) {
+                entry.present = true;
+                return &entry;
+            }
+        }
+        return nullptr;
+    }
+
+    // The name fitted to 31 bytes, with " 2", " 3", ... when a port of this run has it.
+    std::string unusedName(const std::string& full) const {
+        const auto used = [&](const std::string& name) {
+            return std::any_of(entries_.begin(), entries_.end(),
+                               [&](const Entry& e) { return e.fitted == name; });
+        };
+        std::string candidate = clean(full, kMaxNameBytes);
+        for (int copy = 2; used(candidate); ++copy) {
+            const std::string suffix = " " + std::to_string(copy);
+            candidate = clean(full, kMaxNameBytes - suffix.size()) + suffix;
+        }
+        return candidate;
+    }
+
+    std::mutex mutex_;
+    std::deque<Entry> entries_;
+};
+
+PortNameBook& book(bool outputs) {
+    static PortNameBook outputBook;
+    static PortNameBook inputBook;
+    return outputs ? outputBook : inputBook;
+}
+
 }  // namespace
 
-std::vector<std::string> FitPortNames(const std::vector<std::string>& names) {
-    std::vector<std::string> fitted;
-    std::set<std::string> taken;
-    for (const std::string& name : names) {
-        std::string candidate = clean(name, kMaxNameBytes);
-        for (int copy = 2; taken.contains(candidate); ++copy) {
-            std::string suffix(1, ' ');
-            suffix.append(std::to_string(copy));
-            candidate = clean(name, kMaxNameBytes - suffix.size());
-            candidate.append(suffix);
-        }
-        taken.insert(candidate);
-        fitted.push_back(candidate);
-    }
-    return fitted;
+std::vector<std::string> FitPortNames(bool outputs, const std::vector<std::string>& names) {
+    return book(outputs).fit(names);
+}
+
+void ForgetPortNames() {
+    book(true).clear();
+    book(false).clear();
+}
+
+std::string FullPortName(const std::string& listed) {
+    return listed.substr(0, listed.find(kPortKeySeparator));
 }
 
 void CopyPortName(const std::string& name, CHAR (&field)[MAXPNAMELEN]) {

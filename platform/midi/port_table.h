@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -181,7 +182,7 @@ void FillCommonCaps(Caps& caps, const std::string& name) {
 // The common fields of port `id` among the names the backend reports.
 template <typename Caps>
 MMRESULT FillListedCaps(Caps& caps, const std::vector<std::string>& names, UINT_PTR id) {
-    const auto fitted = FitPortNames(names);
+    const auto fitted = FitPortNames(std::is_same_v<Caps, MIDIOUTCAPSA>, names);
     if (id >= fitted.size())
         return MMSYSERR_BADDEVICEID;
     FillCommonCaps(caps, fitted[id]);

@@ -76,6 +76,32 @@ TEST_F(MidiOut, LongNamesAreCutBetweenCharactersAndRepeatedNamesMadeDistinct) {
     EXPECT_EQ(outName(2), "Port 2");
 }
 
+TEST_F(MidiOut, ANameStaysWithItsPortWhileItIsGoneAndComesBackWithIt) {
+    // Two devices whose names agree in their first 31 bytes, and two of one name.
+    const std::string prefix(31, 'a');
+    const virtual_midi::OutputPort one{prefix + " one"}, two{prefix + " two"};
+    const virtual_midi::OutputPort twin{"Twin", virtual_midi::OutputKind::Sink};
+    const virtual_midi::OutputPort otherTwin{"Twin", virtual_midi::OutputKind::Loopback, 0};
+    virtual_midi::SetPorts({one, two, twin, otherTwin}, {});
+    EXPECT_EQ(outName(0), prefix);
+    EXPECT_EQ(outName(1), std::string(29, 'a') + " 2");
+    EXPECT_EQ(outName(2), "Twin");
+    EXPECT_EQ(outName(3), "Twin 2");
+    // The first of each unplugged: the others keep their names, and a new device of the same
+    // beginning takes none of the names of those that are gone.
+    const virtual_midi::OutputPort three{prefix + " three"};
+    virtual_midi::SetPorts({two, otherTwin, three}, {});
+    EXPECT_EQ(outName(0), std::string(29, 'a') + " 2");
+    EXPECT_EQ(outName(1), "Twin 2");
+    EXPECT_EQ(outName(2), std::string(29, 'a') + " 3");
+    // Plugged in again, each gets its name back.
+    virtual_midi::SetPorts({twin, one, two, otherTwin}, {});
+    EXPECT_EQ(outName(0), "Twin");
+    EXPECT_EQ(outName(1), prefix);
+    EXPECT_EQ(outName(2), std::string(29, 'a') + " 2");
+    EXPECT_EQ(outName(3), "Twin 2");
+}
+
 TEST_F(MidiOut, OpenRefusesBadArgumentsAndAPortInUse) {
     HMIDIOUT handle = nullptr;
     EXPECT_EQ(midiOutOpen(nullptr, 0, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);

@@ -47,6 +47,37 @@ TEST_F(Ports, AStoredPortThatIsGoneLeavesNoSelectionAndIsNotForgotten) {
     EXPECT_EQ(RegistryKey::Open(kPath, false)->ReadString("midiOUTName"), "Studio Synth");
 }
 
+TEST_F(Ports, AChosenPortUnpluggedKeepsItsNameFromADeviceWhoseNameBeginsAlike) {
+    const std::string prefix = "RDN417 Simulator on a long cable";  // 32 bytes
+    const virtual_midi::OutputPort chosen{prefix + " A", virtual_midi::OutputKind::Converter};
+    const virtual_midi::OutputPort other{prefix + " B", virtual_midi::OutputKind::Converter};
+    virtual_midi::SetPorts({chosen, other}, {virtual_midi::kLoopbackInName});
+    TForm1& form = create();
+    ASSERT_EQ(form.cmbOutput->currentIndex(), 0);
+    const QString chosenName = form.cmbOutput->currentText();
+    const QString otherName = form.cmbOutput->itemText(1);
+    ASSERT_EQ(form.MidiOutput1->State(), psOpen);
+    MessageBoxCatcher boxes;
+    virtual_midi::SetPorts({other}, {virtual_midi::kLoopbackInName});
+    Settle();
+    // The other device keeps its own name, and is not taken for the chosen one.
+    EXPECT_EQ(form.cmbOutput->itemText(0), otherName);
+    EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
+    EXPECT_EQ(form.cmbOutput->placeholderText(), chosenName + " (not connected)");
+    drag(form.potnote, {1});
+    Settle();
+    EXPECT_TRUE(virtual_midi::Received(0).empty());
+    // Back, it is opened again by itself.
+    virtual_midi::SetPorts({other, chosen}, {virtual_midi::kLoopbackInName});
+    Settle();
+    ASSERT_EQ(form.cmbOutput->currentText(), chosenName);
+    ASSERT_EQ(form.MidiOutput1->State(), psOpen);
+    drag(form.potnote, {1});
+    Settle();
+    EXPECT_EQ(virtual_midi::Received(1).size(), 2u);
+    EXPECT_TRUE(virtual_midi::Received(0).empty());
+}
+
 TEST_F(Ports, APortPluggedInWhileRunningShowsUpWhenTheListOpens) {
     TForm1& form = create();
     virtual_midi::SetPorts({kConverter, kLoopback, kKeyboard}, {virtual_midi::kLoopbackInName});

@@ -99,7 +99,8 @@ std::vector<RtMidiBackend::Port> RtMidiBackend::list(std::unique_ptr<Probe>& pro
     std::vector<Port> ports;
     auto add = [&](const std::string& name, unsigned rtIndex) {
         if (!name.empty() && name.rfind(ProgramClientName(), 0) != 0)
-            ports.push_back({HostPortName(name), rtIndex});
+            // The raw name, with the host's numbers, tells two devices of one name apart.
+            ports.push_back({HostPortName(name) + kPortKeySeparator + name, rtIndex});
     };
     if (unreachable_)
         return ports;

@@ -21,7 +21,7 @@ std::vector<std::string> VirtualBackend::outputNames() {
     std::lock_guard lock(mutex_);
     std::vector<std::string> names;
     for (const auto& output : outputs_)
-        names.push_back(output->spec.name);
+        names.push_back(output->spec.name + kPortKeySeparator + std::to_string(output->serial));
     return names;
 }
 
@@ -29,7 +29,7 @@ std::vector<std::string> VirtualBackend::inputNames() {
     std::lock_guard lock(mutex_);
     std::vector<std::string> names;
     for (const auto& input : inputs_)
-        names.push_back(input->name);
+        names.push_back(input->name + kPortKeySeparator + std::to_string(input->serial));
     return names;
 }
 
@@ -60,8 +60,10 @@ void VirtualBackend::replacePorts(std::vector<virtual_midi::OutputPort> outputs,
         auto kept = takeMatching(oldOutputs, [&](const Output& old) {
             return old.spec.name == spec.name && old.spec.kind == spec.kind;
         });
-        if (!kept)
+        if (!kept) {
             kept = std::make_shared<Output>();
+            kept->serial = ++serials_;
+        }
         kept->spec = std::move(spec);
         outputs_.push_back(std::move(kept));
     }
@@ -72,8 +74,9 @@ void VirtualBackend::replacePorts(std::vector<virtual_midi::OutputPort> outputs,
     inputs_.clear();
     for (auto& name : inputs) {
         auto kept = takeMatching(oldInputs, [&](const Input& old) { return old.name == name; });
-        inputs_.push_back(kept ? std::move(kept)
-                               : std::make_shared<Input>(Input{std::move(name), nullptr}));
+        inputs_.push_back(
+            kept ? std::move(kept)
+                 : std::make_shared<Input>(Input{std::move(name), nullptr, ++serials_}));
     }
 }
 

@@ -28,10 +28,13 @@ class VirtualBackend : public Backend {
         std::chrono::steady_clock::time_point cableFreeAt{};
         std::deque<std::pair<std::chrono::steady_clock::time_point, Bytes>> onCable;
         std::vector<virtual_midi::ByteArrival> arrivals;
+        // Tells it apart from a port of the same name: a device of its own.
+        std::uint64_t serial = 0;
     };
     struct Input {
         std::string name;
         std::shared_ptr<InputSink> sink;  // while open
+        std::uint64_t serial = 0;
     };
 
     VirtualBackend();
@@ -69,6 +72,7 @@ class VirtualBackend : public Backend {
                       std::vector<std::string> inputs);
 
     std::mutex mutex_;
+    std::uint64_t serials_ = 0;
     std::vector<std::shared_ptr<Output>> outputs_;
     std::vector<std::shared_ptr<Input>> inputs_;
 };
