@@ -182,15 +182,22 @@ std::vector<std::string> outputNames() {
     return PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA);
 }
 
-// The one output the name stands for, or an error that lists the candidates.
+// The one output the name stands for, or an error that lists the candidates. The name may be
+// the listed one or the host's whole name, of which the list shows 31 bytes.
 std::string findOutput(const std::string& wanted, std::string& error) {
     const std::vector<std::string> names = outputNames();
-    if (std::find(names.begin(), names.end(), wanted) != names.end())
-        return wanted;
+    std::vector<std::string> fulls;
+    for (unsigned i = 0; i < names.size(); ++i)
+        fulls.push_back(platform::MidiPortFullName(true, i));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == wanted || fulls[i] == wanted)
+            return names[i];
+    }
     std::vector<std::string> matches;
-    for (const std::string& name : names) {
-        if (lower(name).find(lower(wanted)) != std::string::npos)
-            matches.push_back(name);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (lower(fulls[i]).find(lower(wanted)) != std::string::npos ||
+            lower(names[i]).find(lower(wanted)) != std::string::npos)
+            matches.push_back(names[i]);
     }
     if (matches.size() == 1)
         return matches.front();
@@ -354,8 +361,12 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
             out << hexLine(message) << "\n";
         return kExitSuccess;
     }
-    std::string port =
-        options.output.value_or(key ? key->ReadString("midiOUTName").value_or("") : std::string());
+    // The window's port: by the host's whole name where stored, which tells apart devices whose
+    // listed names agree.
+    std::string windowPort = key ? key->ReadString("midiOUTPort").value_or("") : std::string();
+    if (windowPort.empty() && key)
+        windowPort = key->ReadString("midiOUTName").value_or("");
+    std::string port = options.output.value_or(windowPort);
     std::string error;
     if (port.empty())
         error = "No output port is chosen: give --output NAME (--list-ports lists them)";

@@ -53,11 +53,13 @@ void TForm1::SaveSettings() {
         } catch (const std::exception&) {
             // A value that cannot be written ends the writing.
         }
-        // Beside the nine: the ports by name, a missing one included, the MIDI system and
-        // whether everything is sent when the output opens.
+        // Beside the nine: the ports by name and by the host's whole name, a missing one
+        // included, the MIDI system and whether everything is sent when the output opens.
         try {
-            key->WriteString("midiINName", chosenPort(*cmbInput, missingInput_));
-            key->WriteString("midiOUTName", chosenPort(*cmbOutput, missingOutput_));
+            key->WriteString("midiINName", cmbInput->chosen().name);
+            key->WriteString("midiOUTName", cmbOutput->chosen().name);
+            key->WriteString("midiINPort", cmbInput->chosen().full);
+            key->WriteString("midiOUTPort", cmbOutput->chosen().full);
             if (!platform::MidiSystems().empty() && !platform::MidiSystemFromEnvironment())
                 key->WriteString("midiSystem", platform::CurrentMidiSystem());
             key->WriteBool("SendAllOnOpen", CheckSendAllOnOpen->isChecked());
@@ -98,14 +100,16 @@ void TForm1::LoadSettings() {
         // A value missing or of another type ends the reading; what was read stays applied.
     }
     loadingSettings_ = false;
-    // A port stored by name is found wherever it is now listed; one that is not listed leaves
-    // its combo without a selection rather than choosing whatever has its place now.
-    for (auto [combo, value, missing] : {std::tuple{cmbInput, "midiINName", &missingInput_},
-                                         std::tuple{cmbOutput, "midiOUTName", &missingOutput_}}) {
-        const auto name = key->ReadString(value);
+    // A port stored by name is found wherever it is now listed, by the host's whole name
+    // first (another device whose name begins alike may have its listed name in this run);
+    // one that is not listed leaves its combo without a selection rather than choosing
+    // whatever has its place now.
+    for (auto [combo, name, full] : {std::tuple{cmbInput, "midiINName", "midiINPort"},
+                                     std::tuple{cmbOutput, "midiOUTName", "midiOUTPort"}}) {
+        const auto listed = key->ReadString(name);
         // An earlier version could store a placeholder's text as a port's name.
-        if (name && !name->empty() && !TPortCombo::IsPlaceholder(*name))
-            selectPort(*combo, *name, *missing);
+        if (listed && !listed->empty() && !TPortCombo::IsPlaceholder(*listed))
+            combo->choose({*listed, key->ReadString(full).value_or("")});
     }
     try {
         CheckSendAllOnOpen->setChecked(key->ReadBool("SendAllOnOpen"));

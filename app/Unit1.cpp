@@ -175,13 +175,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::ListMidiDevices() {
-    missingInput_.clear();
-    missingOutput_.clear();
+    cmbInput->choose({});
+    cmbOutput->choose({});
     const auto lists = readPorts();
     if (!lists)
         return;
-    cmbInput->fill(lists->inputs, TPortCombo::kNoInput);
-    cmbOutput->fill(lists->outputs, TPortCombo::kNoOutput);
+    cmbInput->fill(lists->inputs, lists->inputFulls, TPortCombo::kNoInput);
+    cmbOutput->fill(lists->outputs, lists->outputFulls, TPortCombo::kNoOutput);
     if (!lists->inputs.empty())
         cmbInput->setCurrentIndex(0);
     if (!lists->outputs.empty())
@@ -189,15 +189,21 @@ void TForm1::ListMidiDevices() {
 }
 
 void TForm1::RelistMidiDevices() {
-    if (fillPortCombos(chosenPort(*cmbInput, missingInput_),
-                       chosenPort(*cmbOutput, missingOutput_)))
+    if (fillPortCombos(cmbInput->chosen(), cmbOutput->chosen()))
         ReopenMidiDevices();
 }
 
 std::optional<TForm1::PortLists> TForm1::readPorts() {
     try {
-        return PortLists{PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
-                         PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA)};
+        PortLists lists{PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
+                        PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA),
+                        {},
+                        {}};
+        for (unsigned i = 0; i < lists.inputs.size(); ++i)
+            lists.inputFulls.push_back(platform::MidiPortFullName(false, i));
+        for (unsigned i = 0; i < lists.outputs.size(); ++i)
+            lists.outputFulls.push_back(platform::MidiPortFullName(true, i));
+        return lists;
     } catch (const std::exception&) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("No MIDI !!!"),
                         QStringLiteral("Error MIDI devices detection "), QMessageBox::Ok, this);
@@ -206,33 +212,18 @@ std::optional<TForm1::PortLists> TForm1::readPorts() {
     }
 }
 
-bool TForm1::fillPortCombos(const std::string& input, const std::string& output) {
+bool TForm1::fillPortCombos(const ChosenPort& input, const ChosenPort& output) {
     const auto lists = readPorts();
     if (!lists)
         return false;
-    const bool inputWasMissing = !missingInput_.empty();
-    const bool outputWasMissing = !missingOutput_.empty();
-    cmbInput->fill(lists->inputs, TPortCombo::kNoInput);
-    cmbOutput->fill(lists->outputs, TPortCombo::kNoOutput);
-    selectPort(*cmbInput, input, missingInput_);
-    selectPort(*cmbOutput, output, missingOutput_);
-    return (inputWasMissing && missingInput_.empty() && !input.empty()) ||
-           (outputWasMissing && missingOutput_.empty() && !output.empty());
-}
-
-std::string TForm1::chosenPort(const TPortCombo& combo, const std::string& missing) const {
-    return missing.empty() ? combo.selectedPort() : missing;
-}
-
-void TForm1::selectPort(QComboBox& combo, const std::string& name, std::string& missing) {
-    const int found = name.empty() ? -1 : combo.findText(ToQString(name));
-    combo.setCurrentIndex(found);
-    missing = found < 0 ? name : std::string();
-    // Said in the combo itself and in its tooltip; nothing is sent to a port in its place.
-    const QString text =
-        missing.empty() ? QString() : ToQString(missing) + QStringLiteral(" (not connected)");
-    combo.setPlaceholderText(text);
-    combo.setToolTip(text);
+    const bool inputWasMissing = !cmbInput->missing().empty();
+    const bool outputWasMissing = !cmbOutput->missing().empty();
+    cmbInput->fill(lists->inputs, lists->inputFulls, TPortCombo::kNoInput);
+    cmbOutput->fill(lists->outputs, lists->outputFulls, TPortCombo::kNoOutput);
+    cmbInput->choose(input);
+    cmbOutput->choose(output);
+    return (inputWasMissing && cmbInput->missing().empty() && !input.empty()) ||
+           (outputWasMissing && cmbOutput->missing().empty() && !output.empty());
 }
 
 void TForm1::fillSystemList() {
@@ -257,11 +248,11 @@ void TForm1::OpenMidiDevices() {
     std::exception_ptr inputError;
     try {
         // With no input port at all there is nothing to open, and that is said once.
-        if (cmbInput->holdsNoPort() && missingInput_.empty()) {
+        if (cmbInput->holdsNoPort() && cmbInput->missing().empty()) {
             if (!std::exchange(saidNoInput_, true))
                 throw std::runtime_error(kNoInputPort);
         } else {
-            OpenPort(PortKind::Input, chosenPort(*cmbInput, missingInput_), [this] {
+            OpenPort(PortKind::Input, cmbInput->chosen().name, [this] {
                 MidiInput1->SetProductName(cmbInput->selectedPort());
                 MidiInput1->Open();
                 MidiInput1->Start();
@@ -272,7 +263,7 @@ void TForm1::OpenMidiDevices() {
     }
     learning_->setInput(MidiInput1->State() == psOpen ? cmbInput->currentText() : QString());
     try {
-        OpenPort(PortKind::Output, chosenPort(*cmbOutput, missingOutput_), [this] {
+        OpenPort(PortKind::Output, cmbOutput->chosen().name, [this] {
             MidiOutput1->SetProductName(cmbOutput->selectedPort());
             converter_->open();
         });
@@ -392,12 +383,12 @@ void TForm1::RadioOctClick(QObject*) {
 }
 
 void TForm1::cmbInputChange(QObject*) {
-    selectPort(*cmbInput, cmbInput->selectedPort(), missingInput_);
+    cmbInput->choose(cmbInput->selected());
     ReopenMidiDevices();
 }
 
 void TForm1::cmbOutputChange(QObject*) {
-    selectPort(*cmbOutput, cmbOutput->selectedPort(), missingOutput_);
+    cmbOutput->choose(cmbOutput->selected());
     ReopenMidiDevices();
 }
 
@@ -406,8 +397,8 @@ void TForm1::cmbSystemChange(QObject*) {
     if (id == platform::CurrentMidiSystem())
         return;
     HourglassCursor hourglass(*this);
-    const std::string input = chosenPort(*cmbInput, missingInput_);
-    const std::string output = chosenPort(*cmbOutput, missingOutput_);
+    const ChosenPort input = cmbInput->chosen();
+    const ChosenPort output = cmbOutput->chosen();
     CloseMidiDevices();
     platform::SelectMidiSystem(id);
     fillSystemList();

@@ -99,15 +99,14 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     struct PortLists {
         std::vector<std::string> inputs;
         std::vector<std::string> outputs;
+        // The host's whole names beside them.
+        std::vector<std::string> inputFulls;
+        std::vector<std::string> outputFulls;
     };
     // Both lists; nothing, after saying so, when a port cannot be queried.
     std::optional<PortLists> readPorts();
     // Fills both combos, selecting the ports named; true when a missing one is back.
-    bool fillPortCombos(const std::string& input, const std::string& output);
-    // The port the user chose in a combo: the selected one, or the one that is missing.
-    std::string chosenPort(const TPortCombo& combo, const std::string& missing) const;
-    // Selects the port of this name in the combo, or nothing while it is not listed.
-    void selectPort(QComboBox& combo, const std::string& name, std::string& missing);
+    bool fillPortCombos(const ChosenPort& input, const ChosenPort& output);
     // Sets the controls to the setup; nothing is sent.
     void showSetup(const ConverterSetup& setup);
     // The channel of every message: the channel pot's value minus one.
@@ -123,8 +122,6 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // While stored settings or a setup are shown; nothing is sent then.
     bool loadingSettings_ = false;
     // The chosen port of each combo while it is not listed, else empty.
-    std::string missingInput_;
-    std::string missingOutput_;
     // Whether the window has said that there is no input port.
     bool saidNoInput_ = false;
     // Told by the platform when the port lists change.

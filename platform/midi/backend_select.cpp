@@ -176,6 +176,12 @@ bool SelectMidiSystem(const std::string& id) {
     return true;
 }
 
+std::string MidiPortFullName(bool output, unsigned index) {
+    midi::Backend& backend = midi::SelectedBackend();
+    const std::vector<std::string> names = output ? backend.outputNames() : backend.inputNames();
+    return index < names.size() ? midi::FullPortName(names[index]) : std::string();
+}
+
 void WatchMidiPorts(HWND window, UINT message) {
     midi::watchMessage.store(message, std::memory_order_relaxed);
     midi::watchWindow.store(window, std::memory_order_release);

@@ -90,3 +90,13 @@ void WatchMidiPorts(HWND window, UINT message) {
 }
 
 }  // namespace platform
+
+std::string platform::MidiPortFullName(bool output, unsigned index) {
+    if (output) {
+        MIDIOUTCAPSA caps{};
+        return midiOutGetDevCapsA(index, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname
+                                                                                 : "";
+    }
+    MIDIINCAPSA caps{};
+    return midiInGetDevCapsA(index, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname : "";
+}

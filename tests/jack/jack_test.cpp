@@ -11,6 +11,7 @@
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "parameter_bytes.h"
+#include "platform/midi_system.h"
 #include "pump.h"
 #include "qt_event_loop_pump.h"
 #include "temporary_config.h"
@@ -73,20 +74,19 @@ class Dump {
         : name_(Own(name)), process_({"stdbuf", "-oL", "jack_midi_dump", name_}) {}
 
     std::string port() const { return name_ + ":input"; }
+    // Its place in the output list, found by the whole name; -1 while it is not listed.
+    int index() const {
+        for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
+            if (platform::MidiPortFullName(true, i) == port())
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
 
     // Waits until the port is in the output list and the dump prints what reaches it. JACK's
     // clients may be slow to come up on a busy machine, hence the generous limits.
     ::testing::AssertionResult listed() {
-        const bool found = PumpUntil(
-            [&] {
-                for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
-                    MIDIOUTCAPSA caps{};
-                    if (midiOutGetDevCapsA(i, &caps, sizeof caps) == 0 && port() == caps.szPname)
-                        return true;
-                }
-                return false;
-            },
-            kJackLimitMs);
+        const bool found = PumpUntil([&] { return index() >= 0; }, kJackLimitMs);
         if (!found)
             return ::testing::AssertionFailure()
                    << port() << " was not listed within " << kJackLimitMs << " ms";
@@ -551,6 +551,39 @@ TEST_F(Jack, TheWindowShowsEverySendThatTheDeadServerLostAndReopensThePortOnceIt
     DragNoteRef(form);
     ASSERT_TRUE(dump->waitFor(2));
     EXPECT_EQ(lostShown(), 2);
+    EXPECT_TRUE(form.close());
+}
+
+TEST_F(Jack, TwoClientsWhoseNamesAgreeInTheirFirst31BytesEachKeepTheirPortInTheWindow) {
+    const std::string prefix = "rdn417-clients-agreeing-in-31-bytes-";
+    auto chosen = std::make_unique<Dump>(prefix + "A");
+    Dump other(prefix + "B");
+    ASSERT_TRUE(chosen->listed());
+    ASSERT_TRUE(other.listed());
+    const QtEventLoopPump pump;
+    MessageBoxCatcher boxes;
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const int item = chosen->index();
+    form.cmbOutput->setCurrentIndex(item);
+    emit form.cmbOutput->activated(item);
+    ASSERT_EQ(form.MidiOutput1->State(), psOpen);
+    const QString chosenName = form.cmbOutput->currentText();
+    EXPECT_NE(form.cmbOutput->itemText(other.index()), chosenName);
+    chosen.reset();
+    ASSERT_TRUE(PumpUntil([&] { return form.cmbOutput->currentIndex() < 0; }, kJackLimitMs));
+    EXPECT_EQ(form.cmbOutput->placeholderText(), chosenName + " (not connected)");
+    DragNoteRef(form);
+    Pump(200);
+    EXPECT_TRUE(other.messages().empty());
+    chosen = std::make_unique<Dump>(prefix + "A");
+    ASSERT_TRUE(PumpUntil([&] { return form.cmbOutput->currentIndex() >= 0; }, kJackLimitMs));
+    ASSERT_TRUE(chosen->running());
+    EXPECT_EQ(form.cmbOutput->currentText(), chosenName);
+    DragNoteRef(form);
+    ASSERT_TRUE(chosen->waitFor(2));
+    EXPECT_TRUE(other.messages().empty());
     EXPECT_TRUE(form.close());
 }
 

@@ -78,6 +78,35 @@ TEST_F(Ports, AChosenPortUnpluggedKeepsItsNameFromADeviceWhoseNameBeginsAlike) {
     EXPECT_TRUE(virtual_midi::Received(0).empty());
 }
 
+TEST_F(Ports, AfterARestartTheChosenDeviceIsFoundAgainThoughAnotherHasItsListedName) {
+    const std::string prefix = "RDN417 Simulator on a long cable";  // 32 bytes
+    const virtual_midi::OutputPort chosen{prefix + " A", virtual_midi::OutputKind::Converter};
+    const virtual_midi::OutputPort other{prefix + " B", virtual_midi::OutputKind::Converter};
+    virtual_midi::SetPorts({chosen, other}, {virtual_midi::kLoopbackInName});
+    ASSERT_TRUE(create().close());
+    form_.reset();
+    // The next start, with the other device alone at first: it now has the name stored.
+    virtual_midi::Reset();
+    virtual_midi::SetPorts({other}, {virtual_midi::kLoopbackInName});
+    MessageBoxCatcher boxes;
+    TForm1& form = create();
+    EXPECT_EQ(form.cmbOutput->itemText(0).toStdString(), prefix.substr(0, 31));
+    EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
+    EXPECT_EQ(form.cmbOutput->placeholderText().toStdString(),
+              prefix.substr(0, 31) + " (not connected)");
+    // Plugged in now, the chosen one is opened, under the name it has in this run.
+    virtual_midi::SetPorts({other, chosen}, {virtual_midi::kLoopbackInName});
+    Settle();
+    ASSERT_EQ(form.cmbOutput->currentIndex(), 1);
+    ASSERT_EQ(form.MidiOutput1->State(), psOpen);
+    drag(form.potnote, {1});
+    Settle();
+    EXPECT_EQ(virtual_midi::Received(1).size(), 2u);
+    EXPECT_TRUE(virtual_midi::Received(0).empty());
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(RegistryKey::Open(kPath, false)->ReadString("midiOUTPort"), prefix + " A");
+}
+
 TEST_F(Ports, APortPluggedInWhileRunningShowsUpWhenTheListOpens) {
     TForm1& form = create();
     virtual_midi::SetPorts({kConverter, kLoopback, kKeyboard}, {virtual_midi::kLoopbackInName});

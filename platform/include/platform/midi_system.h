@@ -25,6 +25,11 @@ bool MidiSystemFromEnvironment();
 // environment chose the system, or while a port is open. GUI thread.
 bool SelectMidiSystem(const std::string& id);
 
+// The host's whole name of output (or input) port `index`, of which the port's listed name
+// holds at most 31 bytes; two devices whose names agree that far differ here. Empty when there
+// is no such port. On Windows, the listed name.
+std::string MidiPortFullName(bool output, unsigned index);
+
 // Posts `message` (wParam and lParam 0) to `window` whenever the ports of the system in use
 // change, as far as the host tells or a look a few times a second shows; a null window stops.
 void WatchMidiPorts(HWND window, UINT message);
