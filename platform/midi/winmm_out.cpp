@@ -234,6 +234,10 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
         // A port that learns later whether the message arrived completes it once it knows.
         if (auto outcome = sent == MMSYSERR_NOERROR ? port->connection->outcomeOfLast() : nullptr)
             return awaitOutcome(port, std::move(outcome), std::move(finish));
+        // Behind messages whose outcome is not known yet, it completes after them.
+        if (!port->awaiting.empty())
+            return awaitOutcome(
+                port, [sent] { return std::optional(sent); }, std::move(finish));
         // A port that still carries the message completes it once its last byte has left.
         const auto done =
             port->connection ? port->connection->doneAt() : DeliveryThread::Clock::time_point{};
