@@ -186,9 +186,8 @@ std::vector<std::string> outputNames() {
 // the listed one or the host's whole name, of which the list shows 31 bytes.
 std::string findOutput(const std::string& wanted, std::string& error) {
     const std::vector<std::string> names = outputNames();
-    std::vector<std::string> fulls;
-    for (unsigned i = 0; i < names.size(); ++i)
-        fulls.push_back(platform::MidiPortFullName(true, i));
+    std::vector<std::string> fulls = platform::MidiPortFullNames(true);
+    fulls.resize(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i] == wanted || fulls[i] == wanted)
             return names[i];

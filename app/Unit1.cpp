@@ -195,15 +195,9 @@ void TForm1::RelistMidiDevices() {
 
 std::optional<TForm1::PortLists> TForm1::readPorts() {
     try {
-        PortLists lists{PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
-                        PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA),
-                        {},
-                        {}};
-        for (unsigned i = 0; i < lists.inputs.size(); ++i)
-            lists.inputFulls.push_back(platform::MidiPortFullName(false, i));
-        for (unsigned i = 0; i < lists.outputs.size(); ++i)
-            lists.outputFulls.push_back(platform::MidiPortFullName(true, i));
-        return lists;
+        return PortLists{PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
+                         PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA),
+                         platform::MidiPortFullNames(false), platform::MidiPortFullNames(true)};
     } catch (const std::exception&) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("No MIDI !!!"),
                         QStringLiteral("Error MIDI devices detection "), QMessageBox::Ok, this);

@@ -176,10 +176,12 @@ bool SelectMidiSystem(const std::string& id) {
     return true;
 }
 
-std::string MidiPortFullName(bool output, unsigned index) {
+std::vector<std::string> MidiPortFullNames(bool output) {
     midi::Backend& backend = midi::SelectedBackend();
-    const std::vector<std::string> names = output ? backend.outputNames() : backend.inputNames();
-    return index < names.size() ? midi::FullPortName(names[index]) : std::string();
+    std::vector<std::string> names = output ? backend.outputNames() : backend.inputNames();
+    for (std::string& name : names)
+        name = midi::FullPortName(name);
+    return names;
 }
 
 void WatchMidiPorts(HWND window, UINT message) {

@@ -91,12 +91,20 @@ void WatchMidiPorts(HWND window, UINT message) {
 
 }  // namespace platform
 
-std::string platform::MidiPortFullName(bool output, unsigned index) {
+std::vector<std::string> platform::MidiPortFullNames(bool output) {
+    std::vector<std::string> names;
     if (output) {
-        MIDIOUTCAPSA caps{};
-        return midiOutGetDevCapsA(index, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname
-                                                                                 : "";
+        for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
+            MIDIOUTCAPSA caps{};
+            names.push_back(
+                midiOutGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname : "");
+        }
+        return names;
     }
-    MIDIINCAPSA caps{};
-    return midiInGetDevCapsA(index, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname : "";
+    for (UINT i = 0; i < midiInGetNumDevs(); ++i) {
+        MIDIINCAPSA caps{};
+        names.push_back(midiInGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname
+                                                                                     : "");
+    }
+    return names;
 }

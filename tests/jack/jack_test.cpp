@@ -76,11 +76,9 @@ class Dump {
     std::string port() const { return name_ + ":input"; }
     // Its place in the output list, found by the whole name; -1 while it is not listed.
     int index() const {
-        for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
-            if (platform::MidiPortFullName(true, i) == port())
-                return static_cast<int>(i);
-        }
-        return -1;
+        const std::vector<std::string> names = platform::MidiPortFullNames(true);
+        const auto found = std::find(names.begin(), names.end(), port());
+        return found == names.end() ? -1 : static_cast<int>(found - names.begin());
     }
 
     // Waits until the port is in the output list and the dump prints what reaches it. JACK's

@@ -300,6 +300,17 @@ TEST_F(MidiInput, ACloseThatFailsCanBeFinishedLater) {
     EXPECT_EQ(midiInClose(other), MMSYSERR_NOERROR);
 }
 
+// Starts the open input and checks that a System Exclusive message reaches it whole.
+void ExpectSysexArrives(TMidiInput& in) {
+    in.Start();
+    const Bytes sysex = Parameter(0, 126, 12);
+    virtual_midi::InjectSysex(0, sysex);
+    Settle();
+    auto event = in.GetMidiEvent();
+    ASSERT_TRUE(event.has_value());
+    EXPECT_EQ(event->sysex, sysex);
+}
+
 TEST_F(MidiInput, OpenAfterACloseThatFailedFinishesThatCloseFirst) {
     for (const Operation failing : {Operation::InReset, Operation::InClose}) {
         SCOPED_TRACE(static_cast<int>(failing));
@@ -313,13 +324,7 @@ TEST_F(MidiInput, OpenAfterACloseThatFailedFinishesThatCloseFirst) {
         EXPECT_EQ(in.State(), psClosed);
         in.Open();
         ASSERT_EQ(in.State(), psOpen);
-        in.Start();
-        const Bytes sysex = Parameter(0, 126, 12);
-        virtual_midi::InjectSysex(0, sysex);
-        Settle();
-        auto event = in.GetMidiEvent();
-        ASSERT_TRUE(event.has_value());
-        EXPECT_EQ(event->sysex, sysex);
+        ExpectSysexArrives(in);
         in.Close();
     }
 }
@@ -334,13 +339,7 @@ TEST_F(MidiInput, AFailedOpenWhoseCleanUpCloseFailsKeepsItsBuffersForTheNextClos
     EXPECT_EQ(in.State(), psClosed);
     in.Open();
     ASSERT_EQ(in.State(), psOpen);
-    in.Start();
-    const Bytes sysex = Parameter(0, 126, 12);
-    virtual_midi::InjectSysex(0, sysex);
-    Settle();
-    auto event = in.GetMidiEvent();
-    ASSERT_TRUE(event.has_value());
-    EXPECT_EQ(event->sysex, sysex);
+    ExpectSysexArrives(in);
     in.Close();
 }
 

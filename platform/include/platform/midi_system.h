@@ -25,10 +25,10 @@ bool MidiSystemFromEnvironment();
 // environment chose the system, or while a port is open. GUI thread.
 bool SelectMidiSystem(const std::string& id);
 
-// The host's whole name of output (or input) port `index`, of which the port's listed name
-// holds at most 31 bytes; two devices whose names agree that far differ here. Empty when there
-// is no such port. On Windows, the listed name.
-std::string MidiPortFullName(bool output, unsigned index);
+// The host's whole names of the output (or input) ports, in the order they are listed; a
+// listed name holds at most 31 bytes of it, and two devices whose names agree that far differ
+// here. On Windows, the listed names.
+std::vector<std::string> MidiPortFullNames(bool output);
 
 // Posts `message` (wParam and lParam 0) to `window` whenever the ports of the system in use
 // change, as far as the host tells or a look a few times a second shows; a null window stops.

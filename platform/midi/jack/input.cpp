@@ -9,8 +9,6 @@
 namespace platform::midi {
 namespace {
 
-constexpr auto kLongestWait = std::chrono::seconds(1);
-
 class JackInput : public InputConnection {
   public:
     JackInput(std::shared_ptr<JackClient> client, std::unique_ptr<JackInputSlot> slot)
@@ -64,24 +62,14 @@ MMRESULT JackBackend::openInput(unsigned index, std::shared_ptr<InputSink> sink,
         return MMSYSERR_BADDEVICEID;
     auto slot = std::make_unique<JackInputSlot>();
     slot->sink = std::move(sink);
-    for (int n = 1; slot->port == nullptr && n <= static_cast<int>(JackClient::kSlots); ++n) {
-        const std::string name = n == 1 ? "in" : "in-" + std::to_string(n);
-        slot->port = jack_port_register(current->handle(), name.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                        JackPortIsInput, 0);
-    }
+    slot->port = current->addPort("in", JackPortIsInput);
     if (slot->port == nullptr)
         return MMSYSERR_NOMEM;
     if (current->attach(slot.get()) < 0) {
         jack_port_unregister(current->handle(), slot->port);
         return MMSYSERR_ALLOCATED;
     }
-    const int connected =
-        jack_connect(current->handle(), ports[index].c_str(), jack_port_name(slot->port));
-    const auto deadline = std::chrono::steady_clock::now() + kLongestWait;
-    while ((connected == 0 || connected == EEXIST) && jack_port_connected(slot->port) == 0 &&
-           current->alive() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if ((connected != 0 && connected != EEXIST) || jack_port_connected(slot->port) == 0) {
+    if (!current->connect(ports[index], jack_port_name(slot->port), slot->port)) {
         current->detach(slot.get());
         jack_port_unregister(current->handle(), slot->port);
         return MIDIERR_NODEVICE;

@@ -133,6 +133,12 @@ class JackClient {
 
     // Ports of the server of the given direction, ours left out; empty once it has gone.
     std::vector<std::string> ports(unsigned long flags) const;
+    // A MIDI port of ours named `base` ("out"), or "<base>-2" and so on while that is taken;
+    // null when none could be made.
+    jack_port_t* addPort(const std::string& base, unsigned long flags);
+    // Connects `from` to `to`, one of them ours (`own`), and waits, a second at most, until
+    // JACK has taken the connection up: it carries nothing on it before. False when it did not.
+    bool connect(const std::string& from, const std::string& to, jack_port_t* own) const;
 
   private:
     JackClient() = default;

@@ -158,28 +158,16 @@ MMRESULT JackBackend::openOutput(unsigned index, std::unique_ptr<OutputConnectio
     const std::size_t buffer =
         jack_port_type_get_buffer_size(current->handle(), JACK_DEFAULT_MIDI_TYPE);
     slot->largest.store(buffer > 64 ? buffer - 64 : 0, std::memory_order_relaxed);
-    for (int n = 1; slot->port == nullptr && n <= static_cast<int>(JackClient::kSlots); ++n) {
-        const std::string name = n == 1 ? "out" : "out-" + std::to_string(n);
-        slot->port = jack_port_register(current->handle(), name.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                        JackPortIsOutput, 0);
-    }
+    slot->port = current->addPort("out", JackPortIsOutput);
     if (slot->port == nullptr)
         return MMSYSERR_NOMEM;
-    const auto release = [&] { jack_port_unregister(current->handle(), slot->port); };
     if (current->attach(slot.get()) < 0) {
-        release();
+        jack_port_unregister(current->handle(), slot->port);
         return MMSYSERR_ALLOCATED;
     }
-    const int connected =
-        jack_connect(current->handle(), jack_port_name(slot->port), ports[index].c_str());
-    // JACK carries nothing on a new connection before the cycle that takes it up.
-    const auto deadline = Clock::now() + kLongestWait;
-    while ((connected == 0 || connected == EEXIST) && jack_port_connected(slot->port) == 0 &&
-           current->alive() && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if ((connected != 0 && connected != EEXIST) || jack_port_connected(slot->port) == 0) {
+    if (!current->connect(jack_port_name(slot->port), ports[index], slot->port)) {
         current->detach(slot.get());
-        release();
+        jack_port_unregister(current->handle(), slot->port);
         return MIDIERR_NODEVICE;
     }
     connection = std::make_unique<JackOutput>(current, std::move(slot));

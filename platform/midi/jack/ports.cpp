@@ -249,6 +249,25 @@ std::vector<std::string> JackClient::ports(unsigned long flags) const {
     return names;
 }
 
+jack_port_t* JackClient::addPort(const std::string& base, unsigned long flags) {
+    jack_port_t* port = nullptr;
+    for (std::size_t n = 1; port == nullptr && n <= kSlots; ++n) {
+        const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
+        port = jack_port_register(client_, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0);
+    }
+    return port;
+}
+
+bool JackClient::connect(const std::string& from, const std::string& to, jack_port_t* own) const {
+    const int connected = jack_connect(client_, from.c_str(), to.c_str());
+    if (connected != 0 && connected != EEXIST)
+        return false;
+    const auto deadline = Clock::now() + kLongestWait;
+    while (jack_port_connected(own) == 0 && alive() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return jack_port_connected(own) > 0;
+}
+
 JackBackend::JackBackend() : watcher_([this] { watch(); }) {}
 
 JackBackend::~JackBackend() {
