@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // RDN417 Config: configures the RDN417 MIDI-to-CV converter from one window, or from the
-// command line without one.
+// command line without one. The command line never loads Qt: where the window is a module of
+// its own, it is loaded only when the window opens.
 #include "CommandLine.h"
-#include "ExceptionDisplay.h"
-#include "SessionEnd.h"
-#include "Unit1.h"
 
-#include <QApplication>
-#include <QIcon>
+#ifdef RDN417_WINDOW_MODULE
+#include "WindowModule.h"
+#else
+#include "WindowMain.h"
+#endif
 
 #include <cstdio>
 #include <iostream>
@@ -32,24 +33,9 @@ int main(int argc, char** argv) {
         std::cout.flush();
         return code;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("RDN417 Config"));
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/rdn417-config-%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
-    try {
-        TForm1 form;
-        form.show();
-        SessionEnd sessionEnd(form, [&form] { form.SaveSettings(); });
-        // A setup file named on the command line (what Qt did not take for itself) opens now.
-        const QStringList rest = QApplication::arguments();
-        if (rest.size() > 1)
-            form.OpenSetupFile(rest.at(1).toLocal8Bit().toStdString());
-        return QApplication::exec();
-    } catch (const std::exception& error) {
-        // Only building the window can end up here: the program cannot go on without it.
-        ShowException(error);
-        return 1;
-    }
+#ifdef RDN417_WINDOW_MODULE
+    return RunWindowFromModule(argc, argv);
+#else
+    return Rdn417RunWindow(argc, argv);
+#endif
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What a user installs: a staged `cmake --install` holds the program, its desktop entry,
-# metadata, icons, manual, copyright and changelog and the Designer plugin, both files pass
-# their validators, lintian finds no error or warning in the .deb, and the program from the
-# .deb, unpacked into a scratch root, shows its window (needs DISPLAY).
+# metadata, icons, manual, copyright and changelog, the window's module and the Designer plugin,
+# both files pass their validators, lintian finds no error or warning in the .deb, the program
+# needs no Qt until its window opens and says so when the window's module is missing, and the
+# program from the .deb, unpacked into a scratch root, shows its window (needs DISPLAY).
 set -euo pipefail
 build=$1
 stage=$build/stage
@@ -19,7 +20,8 @@ for file in usr/bin/rdn417-config usr/share/applications/rdn417-config.desktop \
     usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/rdn417-config.svg \
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/rdn417-config.png \
-    usr/share/man/man1/rdn417-config.1.gz usr/share/doc/rdn417-config/{copyright,changelog.gz}; do
+    usr/share/man/man1/rdn417-config.1.gz usr/share/doc/rdn417-config/{copyright,changelog.gz} \
+    usr/lib/rdn417-config/window/rdn417-config-window.so; do
     [[ -f $stage/$file ]] || fail "the install lacks $file"
 done
 compgen -G "$stage/usr/lib/*/qt6/plugins/designer/librdn417_designer_plugin.so" >/dev/null ||
@@ -37,7 +39,14 @@ lintian --fail-on error,warning "$build"/rdn417-config_*_*.deb >"$build/lintian.
 dpkg -x "$build"/rdn417-config_*_*.deb "$deb_root"
 settings=$(mktemp -d)
 trap 'rm -rf "$settings"' EXIT
-RDN417_MIDI_BACKEND=virtual XDG_CONFIG_HOME=$settings "$deb_root/usr/bin/rdn417-config" &
+program=$deb_root/usr/bin/rdn417-config
+! readelf -d "$program" | grep -q 'NEEDED.*libQt' || fail "the program itself links Qt"
+cp "$program" "$settings/alone"
+code=0
+"$settings/alone" 2>"$settings/alone.log" || code=$?
+((code == 1)) && grep -q "the window is not installed" "$settings/alone.log" ||
+    fail "without its module the program said (exit $code): $(cat "$settings/alone.log")"
+RDN417_MIDI_BACKEND=virtual XDG_CONFIG_HOME=$settings "$program" &
 program=$!
 shown=false
 for ((i = 0; i < 120; ++i)); do
