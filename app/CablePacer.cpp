@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <numeric>
 #include <utility>
 
 CablePacer::CablePacer(Send send, Now now) : send_(std::move(send)), now_(std::move(now)) {}
@@ -75,8 +76,22 @@ void CablePacer::flush() {
         std::rethrow_exception(failure);
 }
 
+void CablePacer::finished(Clock::time_point at, std::size_t unfinished) {
+    unfinished = std::min(unfinished, sentSizes_.size());
+    const auto after = std::accumulate(sentSizes_.end() - static_cast<std::ptrdiff_t>(unfinished),
+                                       sentSizes_.end(), std::size_t{0});
+    cableFreeAt_ = std::max(cableFreeAt_, at + cableTime(after));
+}
+
 void CablePacer::transmit(const Bytes& message, Clock::time_point now) {
     send_(message);
     // Only what the port took occupies the cable.
     cableFreeAt_ = std::max(cableFreeAt_, now) + cableTime(message.size());
+    if (message.front() == 0xF0) {
+        // More than a driver ever holds unfinished.
+        constexpr std::size_t kRemembered = 256;
+        sentSizes_.push_back(message.size());
+        if (sentSizes_.size() > kRemembered)
+            sentSizes_.pop_front();
+    }
 }

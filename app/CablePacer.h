@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -44,6 +45,12 @@ class CablePacer {
     // the others back, and the first one is thrown once all were tried.
     void flush();
     std::size_t waiting() const { return waiting_.size(); }
+    // The port finished a System Exclusive message at `at`, and the newest `unfinished` of
+    // those sent before are still on their way: the cable is busy at least until they have
+    // passed too. This catches the clock up when the cable began later than the pacer sent (a
+    // driver that took a message late), so that messages never pile up in the interface; it
+    // never moves the clock back.
+    void finished(Clock::time_point at, std::size_t unfinished);
 
     // The time the cable takes for `bytes` bytes.
     static Clock::duration cableTime(std::size_t bytes);
@@ -59,4 +66,6 @@ class CablePacer {
     bool paced_ = true;
     Clock::time_point cableFreeAt_{};
     std::vector<Bytes> waiting_;
+    // The sizes of the newest System Exclusive messages sent, newest last.
+    std::deque<std::size_t> sentSizes_;
 };

@@ -17,6 +17,12 @@ PacedOutput::PacedOutput(TMidiOutput& output, QObject* parent)
                                        message.size() > 2 ? message[2] : 0);
           sent_();
       }) {
+    // The pacer learns when the port finished each long message (this output's only use of
+    // the event), and what may leave then.
+    output_.Onmidioutput = [this](TObject*) {
+        pacer_.finished(CablePacer::Clock::now(), output_.PendingLongMessages());
+        schedule();
+    };
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     // The timer wakes up to a millisecond early; the rest is slept, so that a message leaves
@@ -68,8 +74,7 @@ void PacedOutput::schedule() {
         timer_.stop();
         return;
     }
-    if (timer_.isActive())
-        return;
+    // Started again each time: what the port finished may have moved the time on.
     const auto wait =
         std::chrono::floor<std::chrono::milliseconds>(*due - CablePacer::Clock::now());
     timer_.start(std::max(wait, std::chrono::milliseconds(0)));

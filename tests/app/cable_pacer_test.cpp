@@ -116,6 +116,24 @@ TEST_F(Paced, AWaitingValueIsReplacedInPlaceAndOtherParametersKeepTheirOrder) {
     EXPECT_EQ(sent[5].at - sent[4].at, CablePacer::cableTime(3));
 }
 
+TEST_F(Paced, ACableFoundBehindThePacersClockHoldsTheNextMessageBackUntilItIsFree) {
+    pacer.send(NoteRef(1));  // at 0, on the pacer's clock until 2.24 ms
+    runTo(kMessageTime - CablePacer::kEarly);
+    pacer.send(NoteRef(2));  // leaves, on the pacer's clock until 4.48 ms
+    pacer.send(NoteRef(3));
+    ASSERT_EQ(sent.size(), 2u);
+    // The driver took the first late: it finished at 3 ms, with the second still to go.
+    pacer.finished(start + milliseconds(3), 1);
+    EXPECT_EQ(*pacer.nextDue(), start + milliseconds(3) + kMessageTime - CablePacer::kEarly);
+    // Notices that tell nothing new never move the clock back, nor past what was sent.
+    pacer.finished(start + milliseconds(1), 1);
+    pacer.finished(start + milliseconds(4), 9);
+    pacer.finished(start + milliseconds(3), 0);
+    EXPECT_EQ(*pacer.nextDue(), start + milliseconds(4) + 2 * kMessageTime - CablePacer::kEarly);
+    runTo(milliseconds(100));
+    EXPECT_EQ(sent.back().at, milliseconds(4) + 2 * kMessageTime - CablePacer::kEarly);
+}
+
 TEST_F(Paced, AFailedSendIsThrownTakesNoCableTimeAndKeepsTheOthersWaiting) {
     failNext = 1;
     EXPECT_THROW(pacer.send(NoteRef(1)), std::runtime_error);

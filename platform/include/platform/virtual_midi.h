@@ -36,10 +36,11 @@ struct OutputPort {
 
 constexpr std::chrono::microseconds kDinByteTime{320};
 
-// A byte as it came off a DIN cable.
+// A byte as it came off a DIN cable, and when the driver took the message it belongs to.
 struct ByteArrival {
     std::uint8_t byte;
     std::chrono::steady_clock::time_point at;
+    std::chrono::steady_clock::time_point taken;
 };
 
 // What the simulated converter has taken from the messages it received. Empty until set.

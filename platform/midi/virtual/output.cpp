@@ -63,10 +63,11 @@ MMRESULT VirtualBackend::take(Output& output, std::span<const std::uint8_t> byte
         if (output.spec.dinCable) {
             // The driver buffer takes it at once; the cable sends one byte after the other.
             land(output);
-            auto at = std::max(Clock::now(), output.cableFreeAt);
+            const auto taken = Clock::now();
+            auto at = std::max(taken, output.cableFreeAt);
             for (std::uint8_t byte : bytes) {
                 at += virtual_midi::kDinByteTime;
-                output.arrivals.push_back({byte, at});
+                output.arrivals.push_back({byte, at, taken});
             }
             output.cableFreeAt = at;
             output.onCable.emplace_back(at, Bytes(bytes.begin(), bytes.end()));
