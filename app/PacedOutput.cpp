@@ -35,6 +35,10 @@ PacedOutput::PacedOutput(TMidiOutput& output, QObject* parent)
     });
 }
 
+PacedOutput::~PacedOutput() {
+    output_.Onmidioutput = nullptr;
+}
+
 bool PacedOutput::open() {
     const bool opened = output_.Open();
     MIDIOUTCAPSA caps{};

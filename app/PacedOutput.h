@@ -16,6 +16,8 @@
 class PacedOutput : public QObject {
   public:
     explicit PacedOutput(TMidiOutput& output, QObject* parent = nullptr);
+    // The output may outlive it, and finish messages after.
+    ~PacedOutput() override;
 
     // Opens the output (as TMidiOutput::Open) and paces it unless the port is a synthesizer
     // inside the host, which has no cable.
