@@ -5,16 +5,18 @@
 #include "ControllerNames.h"
 #include "ConverterSetup.h"
 #include "SetupFile.h"
-#include "StoredSetup.h"
 #include "midi/MidiOut.h"
-#include "midi/PortSearch.h"
 #include "platform/midi_system.h"
 #include "platform/win32.h"
+#include "session/Ports.h"
+#include "session/StoredSetup.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <istream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -34,19 +36,25 @@ shown and no display is needed; the options start from the stored setup, and wha
   --output NAME          the converter's port: its name, or a part that only one port has;
                          by default the port the window uses
   --set channel=N        MIDI channel 1..16
-  --set noteref=N        lowest note: 0..127 or a name such as C1 or F#2 (C3 is 60)
+  --set noteref=N        lowest note: 0..127 or a name such as C1, F#2 or Db2 (C3 is 60)
   --set pitch=voct|table
-  --set aux=velocity|N|NAME   aux CV from velocity, or from controller N (0..127) or NAME
+  --set aux=velocity|controller|N|NAME
+                         aux CV from velocity, or from the controller (N 0..127, or NAME)
+  --set controller=none|N|NAME   the aux controller alone
   --send-all             send the setup, as Send all does in the window
-  --send FILE.syx        read a setup from the file and send it
-  --save FILE.syx        write the setup to the file
+  --send FILE.syx        read a setup from the file (- for standard input) and send it
+  --save FILE.syx        write the setup to the file (- for standard output)
   --show                 print the setup
-  --dry-run              print the bytes that would be sent, in hex; open no port
-  --help                 print this and exit
-  --version              print the version and exit
+  --dry-run              print the bytes that would be sent, in hex; open no port, store
+                         nothing
+  -h, --help             print this and exit
+  -V, --version          print the version and exit
 
-Messages leave at the pace of the converter's MIDI cable. Exit codes: 0 success, 2 bad usage,
-3 port not found, 4 send failed, 5 bad file (also the settings file, when it cannot be read).
+An option's value may follow it or be joined to it with "=" (--output=UM-ONE); "--" ends the
+options. Messages leave at the pace of the converter's MIDI cable. Exit codes: 0 success,
+1 standard output could not be written, 2 bad usage, 3 port not found (or no MIDI system to
+reach), 4 send failed, 5 bad file (also the settings file, when it cannot be read), 6 the
+setup could not be stored.
 )";
 
 std::string lower(std::string text) {
@@ -80,42 +88,86 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A failure with its exit code, the text already said.
+struct Failure {
+    int code;
+};
+
 Options parse(const std::vector<std::string>& arguments) {
     Options options;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-')
+            throw UsageError("\"" + argument +
+                             "\" is no option: a setup file is sent with --send FILE, or opened "
+                             "in the window when it is given alone");
+        std::string name = argument;
+        std::optional<std::string> joined;
+        if (argument == "-h")
+            name = "--help";
+        else if (argument == "-V")
+            name = "--version";
+        else if (argument.rfind("--", 0) != 0)
+            throw UsageError("unknown option " + argument);
+        else if (const auto equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            joined = argument.substr(equals + 1);
+        }
         const auto value = [&]() -> std::string {
+            if (joined)
+                return *joined;
             if (i + 1 >= arguments.size())
-                throw UsageError(argument + " needs a value");
+                throw UsageError(name + " needs a value");
             return arguments[++i];
         };
-        if (argument == "--list-ports")
-            options.listPorts = true;
-        else if (argument == "--midi-system")
-            options.system = value();
-        else if (argument == "--output")
-            options.output = value();
-        else if (argument == "--set")
+        const auto once = [&](std::optional<std::string>& option) {
+            if (option)
+                throw UsageError(name + " is given twice");
+            option = value();
+        };
+        const auto flag = [&](bool& option) {
+            if (joined)
+                throw UsageError(name + " takes no value");
+            option = true;
+        };
+        if (name == "--list-ports")
+            flag(options.listPorts);
+        else if (name == "--midi-system")
+            once(options.system);
+        else if (name == "--output")
+            once(options.output);
+        else if (name == "--set")
             options.sets.push_back(value());
-        else if (argument == "--send-all")
-            options.sendAll = true;
-        else if (argument == "--send")
-            options.sendFile = value();
-        else if (argument == "--save")
-            options.saveFile = value();
-        else if (argument == "--show")
-            options.show = true;
-        else if (argument == "--dry-run")
-            options.dryRun = true;
-        else if (argument == "--help")
-            options.help = true;
-        else if (argument == "--version")
-            options.version = true;
+        else if (name == "--send-all")
+            flag(options.sendAll);
+        else if (name == "--send")
+            once(options.sendFile);
+        else if (name == "--save")
+            once(options.saveFile);
+        else if (name == "--show")
+            flag(options.show);
+        else if (name == "--dry-run")
+            flag(options.dryRun);
+        else if (name == "--help")
+            flag(options.help);
+        else if (name == "--version")
+            flag(options.version);
         else
-            throw UsageError("unknown option " + argument);
+            throw UsageError("unknown option " + name);
     }
     if (options.sendAll && options.sendFile)
         throw UsageError("--send-all and --send cannot be given together");
+    const bool printsMore = options.show || options.listPorts ||
+                            (options.dryRun && (options.sendAll || options.sendFile));
+    if (options.saveFile == "-" && printsMore)
+        throw UsageError(
+            "--save - writes the setup to standard output, which nothing else may "
+            "print to");
     return options;
 }
 
@@ -133,6 +185,35 @@ int parseNumber(const std::string& text, int low, int high, const std::string& w
     return number;
 }
 
+// The controller (0..127) of a number, or of a name as the list shows it (any case), or of a
+// part of a name that only one controller has.
+int findController(const std::string& value, const std::string& what) {
+    if (!value.empty() && std::all_of(value.begin(), value.end(), ::isdigit))
+        return parseNumber(value, 0, 127, what + " controller");
+    const std::string wanted = lower(trimmed(value));
+    std::vector<int> holding;
+    for (int entry = 1; entry < static_cast<int>(ControllerNames.size()) && !wanted.empty();
+         ++entry) {
+        const std::string name = lower(trimmed(ControllerItemText(entry)));
+        if (name == wanted)
+            return entry - 1;
+        if (name.find(wanted) != std::string::npos)
+            holding.push_back(entry - 1);
+    }
+    if (holding.size() == 1)
+        return holding.front();
+    if (holding.empty())
+        throw UsageError(what + " must be " + (what == "aux" ? "velocity, " : "none, ") +
+                         "a controller number 0..127 or a controller name such as \"Modulation "
+                         "Wheel (coarse)\", not \"" +
+                         value + "\"");
+    std::string error = "\"" + value + "\" is part of more than one controller's name:";
+    for (int controller : holding)
+        error +=
+            "\n  " + std::to_string(controller) + " " + trimmed(ControllerItemText(controller + 1));
+    throw UsageError(error);
+}
+
 void applySet(ConverterSetup& setup, const std::string& assignment) {
     const auto equals = assignment.find('=');
     if (equals == std::string::npos)
@@ -144,69 +225,62 @@ void applySet(ConverterSetup& setup, const std::string& assignment) {
     } else if (name == "noteref") {
         const auto note = ParseNote(value);
         if (!note)
-            throw UsageError("noteref must be 0..127 or a note such as C1 or F#2, not \"" + value +
-                             "\"");
+            throw UsageError("noteref must be 0..127 or a note such as C1, F#2 or Db2, not \"" +
+                             value + "\"");
         setup.noteRef = *note;
     } else if (name == "pitch") {
         if (lower(value) != "voct" && lower(value) != "table")
             throw UsageError("pitch must be voct or table, not \"" + value + "\"");
         setup.pitchTable = lower(value) == "table";
     } else if (name == "aux") {
-        if (lower(value) == "velocity") {
-            setup.auxFromController = false;
-            return;
-        }
-        int controller = -1;
-        if (!value.empty() && std::all_of(value.begin(), value.end(), ::isdigit)) {
-            controller = parseNumber(value, 0, 127, "aux controller");
-        } else {
-            for (int entry = 1; entry < static_cast<int>(ControllerNames.size()); ++entry) {
-                if (!value.empty() &&
-                    lower(trimmed(ControllerNames[entry])) == lower(trimmed(value)))
-                    controller = entry - 1;
-            }
-        }
-        if (controller < 0)
-            throw UsageError(
-                "aux must be velocity, a controller number 0..127 or a controller "
-                "name such as \"Modulation Wheel (coarse)\", not \"" +
-                value + "\"");
-        setup.auxFromController = true;
-        setup.auxController = controller;
+        setup.auxFromController = lower(value) != "velocity";
+        if (setup.auxFromController && lower(value) != "controller")
+            setup.auxController = findController(value, "aux");
+    } else if (name == "controller") {
+        setup.auxController = lower(trimmed(value)) == "none"
+                                  ? std::nullopt
+                                  : std::optional(findController(value, "controller"));
     } else {
-        throw UsageError("--set knows channel, noteref, pitch and aux, not \"" + name + "\"");
+        throw UsageError("--set knows channel, noteref, pitch, aux and controller, not \"" + name +
+                         "\"");
     }
 }
 
-std::vector<std::string> outputNames() {
-    return PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA);
-}
-
-// The one output the name stands for, or an error that lists the candidates. The name may be
-// the listed one or the host's whole name, of which the list shows 31 bytes.
-std::string findOutput(const std::string& wanted, std::string& error) {
-    const std::vector<std::string> names = outputNames();
-    std::vector<std::string> fulls = platform::MidiPortFullNames(true);
-    fulls.resize(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == wanted || fulls[i] == wanted)
-            return names[i];
+// The one output a typed name, or else the port the window uses, stands for; says why there
+// is none.
+PortIdentity findOutput(const std::optional<std::string>& typed, const PortIdentity& remembered,
+                        std::ostream& err) {
+    const PortList ports = ListPorts(true);
+    std::string error;
+    std::vector<std::size_t> listed;
+    if (typed) {
+        const TypedPortMatch match = FindTypedPort(ports, *typed);
+        if (match.found)
+            return ports[*match.found];
+        error = match.candidates.empty()
+                    ? "No MIDI output is called \"" + *typed + "\"; the outputs are:"
+                    : "\"" + *typed + "\" is part of more than one output's name:";
+        listed = match.candidates;
+    } else if (remembered.empty()) {
+        err << "rdn417-config: No output port is chosen: give --output NAME (--list-ports lists "
+               "them)\n";
+        throw Failure{kExitPortNotFound};
+    } else if (const auto found = FindRememberedPort(ports, remembered)) {
+        return ports[*found];
+    } else {
+        error = "The output the window uses, \"" +
+                (remembered.full.empty() ? remembered.name : remembered.full) +
+                "\", is not connected; the outputs are:";
     }
-    std::vector<std::string> matches;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (lower(fulls[i]).find(lower(wanted)) != std::string::npos ||
-            lower(names[i]).find(lower(wanted)) != std::string::npos)
-            matches.push_back(names[i]);
-    }
-    if (matches.size() == 1)
-        return matches.front();
-    error = matches.empty() ? "No MIDI output is called \"" + wanted + "\"; the outputs are:"
-                            : "\"" + wanted + "\" is part of more than one output's name:";
-    for (const std::string& name : matches.empty() ? names : matches)
-        error += "\n  " + name;
-    if (names.empty())
+    if (listed.empty())
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            listed.push_back(i);
+    for (std::size_t i : listed)
+        error += "\n  " + ports[i].name;
+    if (ports.empty())
         error += "\n  (none)";
-    return {};
+    err << "rdn417-config: " << error << "\n";
+    throw Failure{kExitPortNotFound};
 }
 
 std::string hexLine(const std::vector<std::uint8_t>& bytes) {
@@ -226,6 +300,17 @@ bool selectSystem(const std::string& wanted) {
                    platform::SelectMidiSystem(system.id);
     }
     return false;
+}
+
+void listPorts(std::ostream& out) {
+    for (const bool output : {true, false}) {
+        out << (output ? "Outputs:\n" : "Inputs:\n");
+        // The whole name too, where the list shows less of it.
+        for (const PortIdentity& port : ListPorts(output))
+            out << "  " << port.name
+                << (port.full.empty() || port.full == port.name ? "" : "  (" + port.full + ")")
+                << "\n";
+    }
 }
 
 // Sends the messages through the output paced to the cable and waits until the port has
@@ -249,22 +334,95 @@ void sendPaced(TMidiOutput& output, const std::vector<std::vector<std::uint8_t>>
     }
 }
 
-}  // namespace
-
-bool WantsCommandLine(const std::vector<std::string>& arguments) {
-    return std::any_of(arguments.begin(), arguments.end(),
-                       [](const std::string& argument) { return argument.rfind("--", 0) == 0; });
+SetupFileContents readSetup(const std::string& file, std::istream& in, const ConverterSetup& base) {
+    if (file != "-")
+        return ReadSetupFile(file, base);
+    // One byte more than accepted tells a stream that is too large.
+    std::vector<std::uint8_t> bytes;
+    for (std::istreambuf_iterator<char> at(in), end;
+         at != end && bytes.size() <= kMaxSetupFileBytes; ++at)
+        bytes.push_back(static_cast<std::uint8_t>(*at));
+    SetupFileContents contents = ParseSetupFile(bytes, base);
+    if (!contents.error.empty())
+        contents.error = "standard input: " + contents.error + ".";
+    return contents;
 }
 
-int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
-                   std::ostream& err) {
-    Options options;
-    try {
-        options = parse(arguments);
-    } catch (const UsageError& error) {
-        err << "rdn417-config: " << error.what() << "\nTry rdn417-config --help.\n";
-        return kExitUsage;
+// The settings key: the stored setup is read, changed and written while this holds every other
+// copy of the program off the settings.
+struct StoredSettings {
+    std::optional<platform::SettingsTransaction> transaction;
+    std::optional<RegistryKey> key;
+    StoredSetupReading reading;
+};
+
+// Opens the settings for what the options do; says and throws what keeps them from it.
+void openSettings(StoredSettings& settings, bool changes, bool usesSetup, std::ostream& err) {
+    if (changes) {
+        settings.transaction.emplace();
+        if (!settings.transaction->held()) {
+            err << "rdn417-config: the setup cannot be stored: " << settings.transaction->problem()
+                << "\n";
+            throw Failure{kExitNotStored};
+        }
     }
+    LSTATUS status = ERROR_SUCCESS;
+    try {
+        if (auto opened = RegistryKey::Open(kSettingsKey, false, &status))
+            settings.key.emplace(std::move(*opened));
+    } catch (const std::exception&) {
+    }
+    // Stored settings that could not be read are never replaced by the defaults: what would
+    // use them stops here, and nothing is sent or changed.
+    std::string problem = platform::TakeSettingsProblem();
+    if (problem.empty() && RegistryKey::Unreadable(status))
+        problem = "The settings in " + platform::SettingsLocation() + " cannot be read.";
+    if (!problem.empty()) {
+        err << "rdn417-config: " << problem << "\n";
+        if (usesSetup)
+            throw Failure{kExitBadFile};
+    }
+    settings.reading = settings.key ? ReadStoredSetup(*settings.key, {}) : NothingStored({});
+    if (const std::string bad = DescribeBadValues(settings.reading); !bad.empty() && usesSetup)
+        err << "rdn417-config: " << bad << "\n";
+}
+
+// Stores the setup as the window stores it: the values it changed, and those missing.
+void store(StoredSettings& settings, const ConverterSetup& setup, std::ostream& err) {
+    try {
+        if (!settings.key) {
+            auto created = RegistryKey::Open(kSettingsKey, true);
+            if (!created)
+                throw std::runtime_error(platform::TakeSettingsProblem());
+            settings.key.emplace(std::move(*created));
+        }
+        WriteStoredSetup(*settings.key, setup, &settings.reading);
+        settings.key->Close();
+    } catch (const std::exception& error) {
+        const std::string reason = error.what();
+        err << "rdn417-config: the setup could not be stored"
+            << (reason.empty() ? std::string(" in ") + platform::SettingsLocation() : ": " + reason)
+            << "\n";
+        throw Failure{kExitNotStored};
+    }
+}
+
+void send(const PortIdentity& port, const ConverterSetup& setup, std::ostream& err) {
+    TMidiOutput output(nullptr);
+    try {
+        output.SetProductName(port.name);
+        if (!output.Open())
+            throw std::runtime_error(output.ErrorText(output.LastResult()));
+        sendPaced(output, setup.messages());
+        output.Close();
+    } catch (const std::exception& failure) {
+        err << "rdn417-config: sending to \"" << port.name << "\" failed: " << failure.what()
+            << "\n";
+        throw Failure{kExitSendFailed};
+    }
+}
+
+int run(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
     if (options.help) {
         out << kHelp;
         return kExitSuccess;
@@ -273,24 +431,18 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         out << "rdn417-config " << RDN417_VERSION << "\n";
         return kExitSuccess;
     }
-    std::optional<RegistryKey> key;
-    const auto openKey = [&key](bool create) {
-        try {
-            if (auto opened = RegistryKey::Open(kSettingsKey, create))
-                key.emplace(std::move(*opened));
-        } catch (const std::exception&) {
-        }
-    };
-    openKey(false);
-    // Stored settings that could not be read are not replaced by the defaults: what would use
-    // them stops here.
-    if (const std::string problem = platform::TakeSettingsProblem(); !problem.empty()) {
-        err << "rdn417-config: " << problem << "\n";
-        if (options.sendAll || options.show || options.saveFile || !options.sets.empty())
-            return kExitBadFile;
+    // Every --set is checked before anything is opened.
+    for (const std::string& assignment : options.sets) {
+        ConverterSetup scratch;
+        applySet(scratch, assignment);
     }
-    if (!platform::MidiSystemFromEnvironment() && key) {
-        if (const auto stored = key->ReadString("midiSystem"))
+    const bool sends = options.sendAll || options.sendFile;
+    const bool changes = (!options.sets.empty() || options.sendFile) && !options.dryRun;
+    const bool usesSetup = sends || changes || options.show || options.saveFile;
+    StoredSettings settings;
+    openSettings(settings, changes, usesSetup, err);
+    if (!platform::MidiSystemFromEnvironment() && settings.key) {
+        if (const auto stored = settings.key->ReadString("midiSystem"))
             platform::SelectMidiSystem(*stored);
     }
     if (options.system && !selectSystem(*options.system)) {
@@ -301,94 +453,91 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (options.listPorts) {
         try {
-            const auto outputs = outputNames();
-            const auto inputs = PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA);
-            out << "Outputs:\n";
-            for (const std::string& name : outputs)
-                out << "  " << name << "\n";
-            out << "Inputs:\n";
-            for (const std::string& name : inputs)
-                out << "  " << name << "\n";
+            listPorts(out);
         } catch (const std::exception& error) {
             err << "rdn417-config: " << error.what() << "\n";
             return kExitPortNotFound;
         }
     }
-    ConverterSetup setup = key ? ReadStoredSetup(*key, {}) : ConverterSetup{};
-    const ConverterSetup stored = setup;
+    ConverterSetup setup = settings.reading.setup;
     if (options.sendFile) {
-        const SetupFileContents contents = ReadSetupFile(*options.sendFile, setup);
+        const SetupFileContents contents = readSetup(*options.sendFile, in, setup);
         if (!contents.error.empty()) {
             err << "rdn417-config: " << contents.error << "\n";
             return kExitBadFile;
         }
         if (contents.skipped > 0)
-            err << "rdn417-config: " << contents.skipped << " messages for other devices skipped\n";
+            err << "rdn417-config: " << contents.skipped << " message"
+                << (contents.skipped == 1 ? "" : "s") << " for other devices skipped\n";
         setup = contents.setup;
     }
-    try {
-        for (const std::string& assignment : options.sets)
-            applySet(setup, assignment);
-    } catch (const UsageError& error) {
-        err << "rdn417-config: " << error.what() << "\n";
-        return kExitUsage;
-    }
-    if (setup != stored && !options.dryRun) {
-        try {
-            if (!key)
-                openKey(true);
-            if (!key)
-                throw std::runtime_error("the settings cannot be opened");
-            WriteStoredSetup(*key, setup);
-        } catch (const std::exception& error) {
-            err << "rdn417-config: the setup could not be stored: " << error.what() << "\n";
-        }
-    }
+    for (const std::string& assignment : options.sets)
+        applySet(setup, assignment);
+    if (changes)
+        store(settings, setup, err);
     if (options.show)
         out << setup.describe();
-    if (options.saveFile) {
-        const std::string error = WriteSetupFile(*options.saveFile, setup);
-        if (!error.empty()) {
+    if (options.saveFile == "-") {
+        for (const auto& message : setup.messages())
+            out.write(reinterpret_cast<const char*>(message.data()),
+                      static_cast<std::streamsize>(message.size()));
+    } else if (options.saveFile) {
+        if (const std::string error = WriteSetupFile(*options.saveFile, setup); !error.empty()) {
             err << "rdn417-config: " << error << "\n";
             return kExitBadFile;
         }
     }
-    if (!options.sendAll && !options.sendFile)
+    if (!sends)
         return kExitSuccess;
     if (options.dryRun) {
         for (const auto& message : setup.messages())
             out << hexLine(message) << "\n";
         return kExitSuccess;
     }
-    // The window's port: by the host's whole name where stored, which tells apart devices whose
-    // listed names agree.
-    std::string windowPort = key ? key->ReadString("midiOUTPort").value_or("") : std::string();
-    if (windowPort.empty() && key)
-        windowPort = key->ReadString("midiOUTName").value_or("");
-    std::string port = options.output.value_or(windowPort);
-    std::string error;
-    if (port.empty())
-        error = "No output port is chosen: give --output NAME (--list-ports lists them)";
-    else
-        try {
-            port = findOutput(port, error);
-        } catch (const std::exception& failure) {
-            error = failure.what();
-        }
-    if (!error.empty()) {
-        err << "rdn417-config: " << error << "\n";
+    const PortIdentity remembered{
+        settings.key ? settings.key->ReadString("midiOUTName").value_or("") : std::string(),
+        settings.key ? settings.key->ReadString("midiOUTPort").value_or("") : std::string()};
+    PortIdentity port;
+    try {
+        port = findOutput(options.output, remembered, err);
+    } catch (const std::exception& failure) {
+        err << "rdn417-config: " << failure.what() << "\n";
         return kExitPortNotFound;
     }
-    TMidiOutput output(nullptr);
-    try {
-        output.SetProductName(port);
-        if (!output.Open())
-            throw std::runtime_error(output.ErrorText(output.LastResult()));
-        sendPaced(output, setup.messages());
-        output.Close();
-    } catch (const std::exception& failure) {
-        err << "rdn417-config: sending to \"" << port << "\" failed: " << failure.what() << "\n";
-        return kExitSendFailed;
-    }
+    send(port, setup, err);
     return kExitSuccess;
+}
+
+}  // namespace
+
+bool WantsCommandLine(const std::vector<std::string>& arguments) {
+    return !arguments.empty() && WindowFileArgument(arguments).empty();
+}
+
+std::string WindowFileArgument(const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1 && !arguments[0].empty() && arguments[0][0] != '-')
+        return arguments[0];
+    if (arguments.size() == 2 && arguments[0] == "--" && !arguments[1].empty())
+        return arguments[1];
+    return {};
+}
+
+int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
+                   std::ostream& err) {
+    int code = kExitSuccess;
+    try {
+        code = run(parse(arguments), in, out, err);
+    } catch (const UsageError& error) {
+        err << "rdn417-config: " << error.what() << "\nTry rdn417-config --help.\n";
+        code = kExitUsage;
+    } catch (const Failure& failure) {
+        code = failure.code;
+    }
+    // What was printed must have arrived: a full disk or a closed pipe is no success.
+    out.flush();
+    if (!out && code == kExitSuccess) {
+        err << "rdn417-config: the output could not be written\n";
+        code = kExitOutputFailed;
+    }
+    return code;
 }

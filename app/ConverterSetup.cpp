@@ -8,6 +8,16 @@
 #include <cctype>
 #include <charconv>
 
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string()
+                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
 int ConverterSetup::modeFlags() const {
     return (pitchTable ? kModeFlagTable : 0) | (auxFromController ? kModeFlagController : 0);
 }
@@ -32,7 +42,7 @@ std::string ConverterSetup::describe() const {
     text += std::string("aux: ") + (auxFromController ? "controller" : "velocity") + "\n";
     text += "controller: ";
     text += auxController ? std::to_string(*auxController) + " (" +
-                                ControllerItemText(*auxController + 1) + ")"
+                                trimmed(ControllerItemText(*auxController + 1)) + ")"
                           : std::string("none");
     return text + "\n";
 }
@@ -43,27 +53,31 @@ std::optional<int> ParseNote(const std::string& text) {
     if (auto [rest, error] = std::from_chars(text.data(), end, value);
         error == std::errc() && rest == end)
         return value >= 0 && value <= 127 ? std::optional(value) : std::nullopt;
-    constexpr const char* kLetters = "CCDDEFFGGAAB";
     if (text.empty())
         return std::nullopt;
+    // Semitones above C of the natural notes, A to G.
+    constexpr int kNaturals[] = {9, 11, 0, 2, 4, 5, 7};
     const auto letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    if (letter < 'A' || letter > 'G')
+        return std::nullopt;
     std::size_t at = 1;
-    const bool sharp = at < text.size() && text[at] == '#';
-    if (sharp)
+    int accidental = 0;
+    // A sharp or a flat; "b" after the letter is a flat, as musicians write it.
+    if (at < text.size() && (text[at] == '#' || text[at] == 'b')) {
+        accidental = text[at] == '#' ? 1 : -1;
         ++at;
+        // Only the black keys: no E#, B#, Cb or Fb.
+        const int pitch = kNaturals[letter - 'A'];
+        if ((accidental > 0 && (pitch == 4 || pitch == 11)) ||
+            (accidental < 0 && (pitch == 0 || pitch == 5)))
+            return std::nullopt;
+    }
     if (at < text.size() && text[at] == ' ')
         ++at;
-    int pitchClass = -1;
-    for (int i = 0; i < 12; ++i) {
-        const bool sharpNote = i == 1 || i == 3 || i == 6 || i == 8 || i == 10;
-        if (kLetters[i] == letter && sharpNote == sharp)
-            pitchClass = i;
-    }
     int octave = 0;
-    const char* digits = text.data() + at;
-    auto [rest, error] = std::from_chars(digits, end, octave);
-    if (pitchClass < 0 || at >= text.size() || error != std::errc() || rest != end)
+    auto [rest, error] = std::from_chars(text.data() + at, end, octave);
+    if (at >= text.size() || error != std::errc() || rest != end || octave < -2 || octave > 8)
         return std::nullopt;
-    const long note = (static_cast<long>(octave) + 2) * 12 + pitchClass;
-    return note >= 0 && note <= 127 ? std::optional(static_cast<int>(note)) : std::nullopt;
+    const int note = (octave + 2) * 12 + kNaturals[letter - 'A'] + accidental;
+    return note >= 0 && note <= 127 ? std::optional(note) : std::nullopt;
 }

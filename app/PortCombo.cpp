@@ -9,35 +9,31 @@ bool TPortCombo::IsPlaceholder(const std::string& name) {
     return name == kNoInput || name == kNoOutput;
 }
 
-void TPortCombo::fill(const std::vector<std::string>& names, const std::vector<std::string>& fulls,
-                      const char* none) {
+void TPortCombo::fill(const PortList& ports, const char* none) {
     clear();
-    if (names.empty()) {
+    if (ports.empty()) {
         addItem(QString::fromLatin1(none));
         if (auto* items = qobject_cast<QStandardItemModel*>(model()))
             items->item(0)->setEnabled(false);
         setCurrentIndex(-1);
         return;
     }
-    for (std::size_t i = 0; i < names.size(); ++i)
-        addItem(ToQString(names[i]), i < fulls.size() ? ToQString(fulls[i]) : QString());
+    for (const PortIdentity& port : ports)
+        addItem(ToQString(port.name), ToQString(port.full));
     setCurrentIndex(-1);
 }
 
 void TPortCombo::choose(const ChosenPort& port) {
-    int found = -1;
-    if (!port.full.empty()) {
-        // Devices of one whole name: the one of the same listed name first.
-        for (int i = 0; i < count(); ++i) {
-            if (itemData(i).toString() == ToQString(port.full) &&
-                (found < 0 || itemText(i) == ToQString(port.name)))
-                found = i;
-        }
-    } else if (!port.name.empty()) {
-        found = findText(ToQString(port.name));
+    PortList listed;
+    for (int i = 0; i < count(); ++i) {
+        // The placeholder is no port.
+        const bool enabled = model()->flags(model()->index(i, 0)) & Qt::ItemIsEnabled;
+        listed.push_back(
+            enabled ? PortIdentity{FromQString(itemText(i)), FromQString(itemData(i).toString())}
+                    : PortIdentity{});
     }
-    if (found >= 0 && !(model()->flags(model()->index(found, 0)) & Qt::ItemIsEnabled))
-        found = -1;
+    const auto index = FindRememberedPort(listed, port);
+    const int found = index ? static_cast<int>(*index) : -1;
     setCurrentIndex(found);
     missing_ = found < 0 ? port : ChosenPort{};
     // Said in the combo itself and in its tooltip; nothing is sent to a port in its place.

@@ -4,18 +4,15 @@
 // and keeps the port it stands for while that port is not listed.
 #pragma once
 
+#include "session/Ports.h"
+
 #include <QComboBox>
 
 #include <string>
 #include <vector>
 
-// The port a combo stands for: its name as listed and the host's whole name of it, which tells
-// apart devices whose listed names agree (empty where it is not known).
-struct ChosenPort {
-    std::string name;
-    std::string full;
-    bool empty() const { return name.empty(); }
-};
+// The port a combo stands for.
+using ChosenPort = PortIdentity;
 
 class TPortCombo : public QComboBox {
     Q_OBJECT
@@ -28,13 +25,12 @@ class TPortCombo : public QComboBox {
     // True for the text of a placeholder item: no port of that name can be chosen or stored.
     static bool IsPlaceholder(const std::string& name);
 
-    // Fills the list with the names (and the whole names beside them); the single disabled,
+    // Fills the list with the ports (their whole names beside them); the single disabled,
     // unselected item `none` when there is none. Nothing is selected afterwards.
-    void fill(const std::vector<std::string>& names, const std::vector<std::string>& fulls,
-              const char* none);
-    // Selects the port: by its whole name where that is known, so that a device whose listed
-    // name is alike is not taken for it, else by its name. One that is not listed leaves no
-    // selection and is said in the combo and its hint: "<name> (not connected)".
+    void fill(const PortList& ports, const char* none);
+    // Selects the port as a remembered port is found (FindRememberedPort). One that is not
+    // listed leaves no selection and is said in the combo and its hint: "<name> (not
+    // connected)".
     void choose(const ChosenPort& port);
     // The port selected (empty when none is), and that or the one that is not listed.
     ChosenPort selected() const;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's remembered settings: position, parameters and ports, in the per-user key.
 #include "ExceptionDisplay.h"
-#include "RegistryKey.h"
-#include "StoredSetup.h"
 #include "Unit1.h"
 #include "platform/midi_system.h"
+#include "session/RegistryKey.h"
+#include "session/StoredSetup.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -84,21 +84,23 @@ void TForm1::LoadSettings() {
     tellSettingsProblem(this);
     if (!key)
         return;
-    // The ports are not open yet: a radio's handler must not send now, nor end the reading.
+    // The ports are not open yet: a radio's handler must not send now. Each value is read on
+    // its own: one that is missing or of another type costs that value alone.
     loadingSettings_ = true;
-    try {
-        cmbInput->setCurrentIndex(key->ReadInteger("midiIN"));
-        cmbOutput->setCurrentIndex(key->ReadInteger("midiOUT"));
-        move(key->ReadInteger("PX"), y());
-        move(x(), key->ReadInteger("PY"));
-        bool entryPastList = false;
-        showSetup(ReadStoredSetup(*key, CurrentSetup(), &entryPastList));
-        // An entry stored past the list selects nothing, as it always has.
-        if (entryPastList)
-            ComboBox3->setCurrentIndex(-1);
-    } catch (const std::exception&) {
-        // A value missing or of another type ends the reading; what was read stays applied.
-    }
+    if (const auto input = key->FindInteger("midiIN"))
+        cmbInput->setCurrentIndex(*input);
+    if (const auto output = key->FindInteger("midiOUT"))
+        cmbOutput->setCurrentIndex(*output);
+    const auto left = key->FindInteger("PX");
+    const auto top = key->FindInteger("PY");
+    move(left.value_or(x()), top.value_or(y()));
+    const StoredSetupReading reading = ReadStoredSetup(*key, CurrentSetup());
+    showSetup(reading.setup);
+    // An entry stored past the list selects nothing, as it always has.
+    if (reading.entryPastList)
+        ComboBox3->setCurrentIndex(-1);
+    if (const std::string bad = DescribeBadValues(reading); !bad.empty())
+        ShowMessage(QMessageBox::Warning, bad + " It is stored anew when the window closes.", this);
     loadingSettings_ = false;
     // A port stored by name is found wherever it is now listed, by the host's whole name
     // first (another device whose name begins alike may have its listed name in this run);
@@ -111,11 +113,8 @@ void TForm1::LoadSettings() {
         if (listed && !listed->empty() && !TPortCombo::IsPlaceholder(*listed))
             combo->choose({*listed, key->ReadString(full).value_or("")});
     }
-    try {
-        CheckSendAllOnOpen->setChecked(key->ReadBool("SendAllOnOpen"));
-    } catch (const std::exception&) {
-        // Not stored by an earlier version: off, as for a new user.
-    }
+    // Not stored by an earlier version: off, as for a new user.
+    CheckSendAllOnOpen->setChecked(key->FindInteger("SendAllOnOpen").value_or(0) != 0);
     // A position on a monitor that is gone would leave the window out of reach.
     if (!onSomeScreen(frameGeometry()))
         move(DefaultPosition);

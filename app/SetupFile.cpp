@@ -2,6 +2,7 @@
 #include "SetupFile.h"
 
 #include "ParameterMessage.h"
+#include "platform/file_replace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,19 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <system_error>
 #include <vector>
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -168,42 +158,9 @@ SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& b
 }
 
 std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup) {
-    std::vector<std::uint8_t> bytes;
+    std::string bytes;
     for (const auto& message : setup.messages())
-        bytes.insert(bytes.end(), message.begin(), message.end());
-    std::random_device random;
-    const std::string temporary =
-        path + ".tmp-" + std::to_string(random()) + std::to_string(random());
-    const auto failed = [&](const std::string& what) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return path + ": " + what + ".";
-    };
-#ifdef _WIN32
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out)
-            return failed("It cannot be written");
-    }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return failed("It cannot be replaced");
-#else
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return path + ": It cannot be written: " + std::strerror(errno) + ".";
-    const bool written =
-        write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-        fsync(fd) == 0;
-    const int saved = errno;
-    if (close(fd) != 0 || !written)
-        return failed(std::string("It cannot be written: ") +
-                      std::strerror(written ? errno : saved));
-    if (std::rename(temporary.c_str(), path.c_str()) != 0)
-        return failed(std::string("It cannot be replaced: ") + std::strerror(errno));
-#endif
-    return {};
+        bytes.append(message.begin(), message.end());
+    const std::string failed = platform::ReplaceFileSafely(path, bytes);
+    return failed.empty() ? failed : path + ": It cannot be saved: " + failed + ".";
 }

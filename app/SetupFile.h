@@ -26,6 +26,6 @@ inline constexpr std::size_t kMaxSetupFileBytes = 1024 * 1024;
 SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const ConverterSetup& base);
 // Reads and parses a file; the error names the file.
 SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& base);
-// Writes the setup's messages to a temporary file beside `path` and renames it over `path`,
-// so that a failure never leaves half a file. Empty on success, else what went wrong.
+// Replaces the file at `path` with the setup's messages, whole or not at all, never through a
+// device, a FIFO or a read-only file. Empty on success, else what went wrong, naming the file.
 std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup);

@@ -11,7 +11,6 @@
 #include "PortProblem.h"
 #include "PostedMessagePump.h"
 #include "Text.h"
-#include "midi/PortSearch.h"
 #include "platform/midi_system.h"
 
 #include <QCheckBox>
@@ -180,8 +179,8 @@ void TForm1::ListMidiDevices() {
     const auto lists = readPorts();
     if (!lists)
         return;
-    cmbInput->fill(lists->inputs, lists->inputFulls, TPortCombo::kNoInput);
-    cmbOutput->fill(lists->outputs, lists->outputFulls, TPortCombo::kNoOutput);
+    cmbInput->fill(lists->inputs, TPortCombo::kNoInput);
+    cmbOutput->fill(lists->outputs, TPortCombo::kNoOutput);
     if (!lists->inputs.empty())
         cmbInput->setCurrentIndex(0);
     if (!lists->outputs.empty())
@@ -195,9 +194,7 @@ void TForm1::RelistMidiDevices() {
 
 std::optional<TForm1::PortLists> TForm1::readPorts() {
     try {
-        return PortLists{PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA),
-                         PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA),
-                         platform::MidiPortFullNames(false), platform::MidiPortFullNames(true)};
+        return PortLists{ListPorts(false), ListPorts(true)};
     } catch (const std::exception&) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("No MIDI !!!"),
                         QStringLiteral("Error MIDI devices detection "), QMessageBox::Ok, this);
@@ -212,8 +209,8 @@ bool TForm1::fillPortCombos(const ChosenPort& input, const ChosenPort& output) {
         return false;
     const bool inputWasMissing = !cmbInput->missing().empty();
     const bool outputWasMissing = !cmbOutput->missing().empty();
-    cmbInput->fill(lists->inputs, lists->inputFulls, TPortCombo::kNoInput);
-    cmbOutput->fill(lists->outputs, lists->outputFulls, TPortCombo::kNoOutput);
+    cmbInput->fill(lists->inputs, TPortCombo::kNoInput);
+    cmbOutput->fill(lists->outputs, TPortCombo::kNoOutput);
     cmbInput->choose(input);
     cmbOutput->choose(output);
     return (inputWasMissing && cmbInput->missing().empty() && !input.empty()) ||
@@ -259,7 +256,9 @@ void TForm1::OpenMidiDevices() {
     try {
         OpenPort(PortKind::Output, cmbOutput->chosen().name, [this] {
             MidiOutput1->SetProductName(cmbOutput->selectedPort());
-            converter_->open();
+            // A refused open is said with the platform's reason, as the command line says it.
+            if (!converter_->open())
+                throw std::runtime_error(MidiOutput1->ErrorText(MidiOutput1->LastResult()));
         });
     } catch (...) {
         ShowException(inputError);

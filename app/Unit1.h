@@ -97,11 +97,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // light's hint tells what the simulated converter holds.
     void connectLights();
     struct PortLists {
-        std::vector<std::string> inputs;
-        std::vector<std::string> outputs;
-        // The host's whole names beside them.
-        std::vector<std::string> inputFulls;
-        std::vector<std::string> outputFulls;
+        PortList inputs;
+        PortList outputs;
     };
     // Both lists; nothing, after saying so, when a port cannot be queried.
     std::optional<PortLists> readPorts();

@@ -19,8 +19,11 @@ int Rdn417RunWindow(int argc, char** argv) {
         TForm1 form;
         form.show();
         SessionEnd sessionEnd(form, [&form] { form.SaveSettings(); });
-        // A setup file named on the command line (what Qt did not take for itself) opens now.
-        const QStringList rest = QApplication::arguments();
+        // A setup file named on the command line (what Qt did not take for itself) opens now,
+        // also after "--" where its name begins with "-".
+        QStringList rest = QApplication::arguments();
+        if (rest.size() > 2 && rest.at(1) == QStringLiteral("--"))
+            rest.removeAt(1);
         if (rest.size() > 1)
             form.OpenSetupFile(rest.at(1).toLocal8Bit().toStdString());
         return QApplication::exec();

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
             std::freopen("CONOUT$", "w", stderr);
         }
 #endif
-        const int code = RunCommandLine(arguments, std::cout, std::cerr);
+        const int code = RunCommandLine(arguments, std::cin, std::cout, std::cerr);
         std::cout.flush();
         return code;
     }

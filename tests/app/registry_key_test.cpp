@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings' key over the registry: the real one on Windows (under Wine in CI), the
 // settings file elsewhere.
-#include "app/RegistryKey.h"
+#include "session/RegistryKey.h"
 
 #include <gtest/gtest.h>
 

@@ -58,6 +58,9 @@ TEST(ConverterSetup, NotesAreReadAsTheWindowNamesThem) {
         {"128", std::nullopt},
         {"-1", std::nullopt},
         {"E#2", std::nullopt},
+        {"Db2", 49},
+        {"bb-2", 10},
+        {"Cb3", std::nullopt},
         {"H2", std::nullopt},
         {"C", std::nullopt},
         {"", std::nullopt},
@@ -155,8 +158,8 @@ TEST_F(SetupFiles, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason) {
     const auto kept = path("kept.syx");
     ASSERT_EQ(WriteSetupFile(kept.string(), kSetup), "");
     EXPECT_NE(WriteSetupFile((folder / "missing" / "x.syx").string(), kSetup), "");
-    EXPECT_NE(WriteSetupFile(folder.string(), ConverterSetup{}).find("cannot be replaced"),
-              std::string::npos);
+    EXPECT_EQ(WriteSetupFile(folder.string(), ConverterSetup{}),
+              folder.string() + ": It cannot be saved: it is a folder; nothing was written.");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
     EXPECT_EQ(ReadSetupFile(kept.string(), {}).setup, kSetup);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI system chosen in the window, in a process where the environment does not choose.
 #include "platform/midi_system.h"
-#include "app/RegistryKey.h"
+#include "session/RegistryKey.h"
 #include "window_fixture.h"
 
 namespace {

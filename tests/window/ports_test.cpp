@@ -2,7 +2,7 @@
 // The port combos follow the devices: ports are remembered by name, re-listed while the
 // program runs, and a chosen port that goes and comes back is opened again.
 #include "app/ExceptionDisplay.h"
-#include "app/RegistryKey.h"
+#include "session/RegistryKey.h"
 #include "window_fixture.h"
 
 namespace {

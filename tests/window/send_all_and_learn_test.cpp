@@ -2,7 +2,7 @@
 // Keeping the converter in step with the window: every parameter sent at once, and values
 // learned from what the MIDI input plays.
 #include "app/NoteName.h"
-#include "app/RegistryKey.h"
+#include "session/RegistryKey.h"
 #include "window_fixture.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/RegistryKey.h"
 #include "platform/testing.h"
+#include "session/RegistryKey.h"
 #include "window_fixture.h"
 
 #include <filesystem>
@@ -74,29 +74,25 @@ TEST_F(Settings, EverythingStoredComesBackAndNothingIsSentWhileLoading) {
     EXPECT_EQ(saved["NREF"], 36);
 }
 
-TEST_F(Settings, AMissingValueEndsTheReadingThere) {
-    Stored withoutChannel;
+TEST_F(Settings, AMissingValueCostsThatValueAloneAndOneOfAnotherTypeIsNamed) {
+    Stored withoutPorts;
     for (const auto& value : kAll)
-        if (std::string(value.first) != "CAN")
-            withoutChannel.push_back(value);
-    store(withoutChannel);
-    TForm1& form = create();
-    EXPECT_EQ(form.pos(), QPoint(100, 50));
-    EXPECT_EQ(form.cmbOutput->currentIndex(), 1);
-    EXPECT_EQ(form.potcanal->State(), 1);
-    EXPECT_EQ(form.potnote->State(), 12);
-    EXPECT_EQ(form.ComboBox3->currentIndex(), 0);
-    EXPECT_TRUE(form.RadioOct->isChecked());
-    EXPECT_TRUE(form.RadioCtrl->isChecked());
-}
-
-TEST_F(Settings, AValueOfAnotherTypeCountsAsMissing) {
-    store(kAll);
+        if (std::string(value.first) != "CAN" && std::string(value.first).rfind("midi", 0) != 0)
+            withoutPorts.push_back(value);
+    store(withoutPorts);
     RegistryKey::Open(kPath, false)->WriteString("CAN", "16");
+    MessageBoxCatcher boxes;
     TForm1& form = create();
     EXPECT_EQ(form.pos(), QPoint(100, 50));
     EXPECT_EQ(form.potcanal->State(), 1);
-    EXPECT_EQ(form.potnote->State(), 12);
+    EXPECT_EQ(form.potnote->State(), 36);
+    EXPECT_EQ(form.ComboBox3->currentIndex(), 8);
+    EXPECT_TRUE(form.RadioTable->isChecked());
+    EXPECT_TRUE(form.RadioVelo->isChecked());
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    EXPECT_EQ(boxes.texts()[0],
+              "The stored channel (\"CAN\") is not a number; the channel shown "
+              "is the default. It is stored anew when the window closes.");
 }
 
 TEST_F(Settings, StoredValuesAreLimitedByTheControls) {
@@ -183,13 +179,14 @@ TEST_F(Settings, ASaveThatCannotFinishLeavesThePreviousSettingsAndSaysSo) {
     TForm1& form = create();
     form.potcanal->setState(9);
     MessageBoxCatcher boxes;
-    platform::testing::FailHiveWrite(platform::testing::HiveWriteStep::Rename);
+    platform::testing::FailFileWrite(platform::testing::FileWriteStep::Rename);
     ASSERT_TRUE(form.close());
     EXPECT_EQ(config_.read(), before);
     ASSERT_EQ(boxes.texts().size(), 1u);
     EXPECT_EQ(boxes.texts()[0].toStdString(), "The settings could not be saved to " +
                                                   config_.hive().string() +
-                                                  ": it could not be written (Success).");
+                                                  ": it could not be renamed over the old one "
+                                                  "(Input/output error).");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ExceptionDisplay.h"
 #include "app/NoteName.h"
-#include "app/RegistryKey.h"
+#include "session/RegistryKey.h"
 #include "window_fixture.h"
 
 #include <QAbstractItemView>
@@ -209,19 +209,23 @@ TEST_F(Window, AnOutputOnlyInterfaceStillConfiguresTheConverter) {
     EXPECT_EQ(form.MidiOutput1->State(), psOpen);
 }
 
-TEST_F(Window, ASendOnAClosedOutputIsShownAndTheWindowGoesOn) {
+TEST_F(Window, ARefusedOpenIsSaidWithItsReasonAndTheWindowGoesOn) {
     virtual_midi::FailNext(Operation::OutOpen, MMSYSERR_ALLOCATED);
     MessageBoxCatcher boxes;
     TForm1& form = create();
-    EXPECT_TRUE(boxes.boxes.empty());  // a refused open is not reported
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    const QString allocated =
+        QString::fromStdString(form.MidiOutput1->ErrorText(MMSYSERR_ALLOCATED));
+    EXPECT_TRUE(boxes.texts()[0].startsWith(allocated)) << boxes.texts()[0].toStdString();
+    EXPECT_NE(boxes.texts()[0].indexOf("RDN417 Simulator"), -1);
     ASSERT_EQ(form.MidiOutput1->State(), psClosed);
     QTest::mouseClick(form.RadioTable, Qt::LeftButton);
     const QString invalidHandle =
         QString::fromStdString(ExceptionText(form.MidiOutput1->ErrorText(MMSYSERR_INVALHANDLE)));
-    EXPECT_EQ(boxes.texts(), std::vector<QString>{invalidHandle});
+    EXPECT_EQ(boxes.texts().back(), invalidHandle);
     // Still running: the next change is reported the same way.
     QTest::mouseClick(form.RadioVelo, Qt::LeftButton);
-    EXPECT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes.size(), 3u);
     EXPECT_TRUE(form.RadioVelo->isChecked());
 }
 

@@ -8,8 +8,10 @@ namespace platform::testing {
 // The next `successes` calls of GlobalAlloc succeed and the one after fails; -1 turns it off.
 void FailGlobalAllocAfter(int successes);
 
-// The steps of replacing the registry hive file; the next write fails at the one named.
-enum class HiveWriteStep { Create, Write, Flush, Rename };
-void FailHiveWrite(HiveWriteStep step);
+// The steps of replacing a file (ReplaceFileSafely); the next replace of a file whose name
+// ends with `nameEnd` (any file when empty) fails at the one named, as the disk would: with an
+// input/output error.
+enum class FileWriteStep { Create, Write, Flush, Rename };
+void FailFileWrite(FileWriteStep step, const char* nameEnd = "");
 
 }  // namespace platform::testing

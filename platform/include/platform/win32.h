@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 #ifdef _WIN32
@@ -257,6 +258,7 @@ constexpr LSTATUS ERROR_OUTOFMEMORY = 14;
 constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;
 constexpr LSTATUS ERROR_BAD_PATHNAME = 161;
 constexpr LSTATUS ERROR_MORE_DATA = 234;
+constexpr LSTATUS ERROR_BADDB = 1009;
 constexpr LSTATUS ERROR_CANTREAD = 1012;
 constexpr LSTATUS ERROR_CANTWRITE = 1013;
 
@@ -331,6 +333,25 @@ std::string SettingsLocation();
 // save), for the user to read; empty when nothing did. Each kind is said once a run; always
 // empty on Windows, whose registry says nothing of the kind.
 std::string TakeSettingsProblem();
+
+// Holds the settings against every other copy of the program for one read-modify-write:
+// while it lives, what this one reads is what it writes over. Waits a few seconds at most for
+// another copy; held() says whether it got them, and problem() why not.
+class SettingsTransaction {
+  public:
+    SettingsTransaction();
+    ~SettingsTransaction();
+    SettingsTransaction(const SettingsTransaction&) = delete;
+    SettingsTransaction& operator=(const SettingsTransaction&) = delete;
+
+    bool held() const { return state_ != nullptr; }
+    const std::string& problem() const { return problem_; }
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+    std::string problem_;
+};
 
 // Owns a message-only window for the lifetime of the object.
 class MessageWindow {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hive_file.h"
 
-#include "platform/testing.h"
+#include "platform/file_replace.h"
 #include "platform/win32.h"
 
 #include <fcntl.h>
@@ -13,10 +13,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -25,17 +25,8 @@ namespace platform::registry {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::HiveWriteStep;
-
 // A settings file is a few kilobytes; anything past this is not one.
 constexpr std::size_t kMaxHiveSize = 16 * 1024 * 1024;
-
-std::atomic<int> failingStep{-1};
-
-bool stepFails(HiveWriteStep step) {
-    int expected = static_cast<int>(step);
-    return failingStep.compare_exchange_strong(expected, -1);
-}
 
 fs::path homeDirectory() {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
@@ -54,11 +45,21 @@ void tell(std::string* why, const std::string& reason) {
 // replaced by rename, so it cannot carry the lock. Another program holding it is waited for
 // about a second at most. Reading needs no lock where none can be had (a read-only folder, a
 // lock that is no regular file); writing does.
+// How many settings transactions this process has open; the GUI thread (or the command
+// line's one thread) opens them.
+std::atomic<int> transactions{0};
+
 class HiveLock {
   public:
     enum class Purpose { Read, Write };
 
-    HiveLock(const fs::path& hive, Purpose purpose) {
+    HiveLock(const fs::path& hive, Purpose purpose,
+             std::chrono::milliseconds wait = std::chrono::seconds(1)) {
+        // Inside a settings transaction of this process the lock is held already.
+        if (transactions > 0) {
+            usable_ = true;
+            return;
+        }
         const std::string lock = hive.string() + ".lock";
         if (purpose == Purpose::Write) {
             std::error_code ignored;
@@ -84,7 +85,7 @@ class HiveLock {
             return;
         }
         const int operation = purpose == Purpose::Read ? LOCK_SH : LOCK_EX;
-        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        const auto deadline = std::chrono::steady_clock::now() + wait;
         while (flock(fd_, operation | LOCK_NB) < 0) {
             if (errno == EINTR)
                 continue;
@@ -112,8 +113,6 @@ class HiveLock {
     }
 
   private:
-    static constexpr auto kLockWait = std::chrono::seconds(1);
-
     int fd_ = -1;
     bool usable_ = false;
     std::string problem_;
@@ -157,19 +156,6 @@ ReadResult readFile(const fs::path& path, std::string& text) {
     return result;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // HKEY_CURRENT_USER.reg.damaged-<time>, numbered when that name is taken.
 fs::path asideName(const fs::path& path) {
     char stamp[32];
@@ -206,21 +192,11 @@ bool keptAlready(const fs::path& path, const std::string& text) {
 }
 
 // Keeps `text`, the hive's content, for the user to look at: once for each content, and whole
-// or not at all (written under a temporary name first). Beside the hive, also when the hive is
-// a link to a file elsewhere.
+// or not at all. Beside the hive, also when the hive is a link to a file elsewhere.
 bool keepAside(const fs::path& path, const std::string& text) {
-    if (keptAlready(path, text))
-        return true;
-    std::string temporary = path.string() + ".keeping-XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, text) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), asideName(path).c_str()) == 0;
-    if (!ok)
-        unlink(temporary.c_str());
-    return ok;
+    return keptAlready(path, text) || platform::ReplaceFileSafely(asideName(path).string(), text,
+                                                                  platform::NewFileAccess::Private)
+                                          .empty();
 }
 
 enum class HiveState { Good, Flawed, Damaged, TooLarge, Unreadable };
@@ -286,90 +262,6 @@ bool readForUpdate(const fs::path& path, Hive& hive, std::string* why) {
     return kept;
 }
 
-constexpr const char* kTemporaryInfix = ".tmp-";
-
-// Past the file size limit a write fails with EFBIG instead of ending the program (unless the
-// program handles the signal itself). Before anything is written.
-void failWritesPastSizeLimit() {
-    static const bool done = [] {
-        struct sigaction current {};
-        if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
-            std::signal(SIGXFSZ, SIG_IGN);
-        return true;
-    }();
-    static_cast<void>(done);
-}
-
-// Temporary files of saves that were killed: nobody writes them, since a save holds the
-// lock; those older than a minute are removed.
-void removeLeftovers(const fs::path& target) {
-    const std::string prefix = target.filename().string() + kTemporaryInfix;
-    const auto before = fs::file_time_type::clock::now() - std::chrono::minutes(1);
-    std::error_code error;
-    for (fs::directory_iterator entry(target.parent_path(), error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        std::error_code ignored;
-        if (name.rfind(prefix, 0) == 0 && entry->is_regular_file(ignored) &&
-            entry->last_write_time(ignored) < before)
-            fs::remove(entry->path(), ignored);
-    }
-}
-
-// The file a save replaces: the hive, or the file a symbolic link in its place names (the
-// link stays a link). Nothing when it must not be replaced: a dangling link, or a file that
-// is marked read-only.
-std::optional<fs::path> saveTarget(const fs::path& path) {
-    std::error_code error;
-    fs::path target = path;
-    if (fs::is_symlink(path, error)) {
-        target = fs::canonical(path, error);
-        if (error)
-            return std::nullopt;
-    }
-    struct stat status {};
-    if (stat(target.c_str(), &status) == 0 && (status.st_mode & 0222) == 0)
-        return std::nullopt;
-    return target;
-}
-
-bool replaceFile(const fs::path& path, const std::string& text, std::string* why) {
-    const auto target = saveTarget(path);
-    if (!target)
-        return false;
-    removeLeftovers(*target);
-    // A name nobody can guess, made here and nowhere else: a link planted in advance is never
-    // followed.
-    std::string temporary = target->string() + kTemporaryInfix + "XXXXXX";
-    int fd = stepFails(HiveWriteStep::Create) ? -1 : mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        tell(why, "no file can be made beside it (" + std::string(std::strerror(errno)) + ")");
-        return false;
-    }
-    // The file keeps the mode it had.
-    struct stat status {};
-    if (stat(target->c_str(), &status) == 0)
-        fchmod(fd, status.st_mode & 07777);
-    bool ok = !stepFails(HiveWriteStep::Write) && writeAll(fd, text);
-    ok = ok && !stepFails(HiveWriteStep::Flush) && fsync(fd) == 0;
-    const int failure = errno;
-    ok = close(fd) == 0 && ok;
-    ok = ok && !stepFails(HiveWriteStep::Rename) && rename(temporary.c_str(), target->c_str()) == 0;
-    if (!ok) {
-        tell(why, "it could not be written (" +
-                      std::string(std::strerror(failure != 0 ? failure : errno)) + ")");
-        unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the directory.
-    int directory = open(target->parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-        fsync(directory);
-        close(directory);
-    }
-    return true;
-}
-
 }  // namespace
 
 fs::path HivePath() {
@@ -381,63 +273,72 @@ fs::path HivePath() {
     return base / "rdn417-config" / "HKEY_CURRENT_USER.reg";
 }
 
-bool LoadHive(Hive& hive, std::string* why) {
+bool LoadHive(Hive& hive, std::string* why, std::string* damage) {
     const fs::path path = HivePath();
-    {
-        HiveLock shared(path, HiveLock::Purpose::Read);
-        if (!shared.usable(why))
+    HiveLock shared(path, HiveLock::Purpose::Read);
+    if (!shared.usable(why))
+        return false;
+    std::string text;
+    switch (readHive(path, hive, text, why)) {
+        case HiveState::Good:
+        case HiveState::Flawed:
+            return true;
+        case HiveState::Unreadable:
             return false;
-        std::string text;
-        switch (readHive(path, hive, text, why)) {
-            case HiveState::Good:
-            case HiveState::Flawed:
-                return true;
-            case HiveState::Unreadable:
-                return false;
-            case HiveState::Damaged:
-            case HiveState::TooLarge:
-                break;
-        }
+        case HiveState::Damaged:
+            tell(damage, "it is not a settings file (it does not begin as a registry export)");
+            return true;
+        case HiveState::TooLarge:
+            tell(damage, "it is larger than any settings file");
+            return true;
     }
-    // Keeping the file aside needs the exclusive lock; another program may have replaced the
-    // file in between, so it is read again.
-    failWritesPastSizeLimit();
-    HiveLock exclusive(path, HiveLock::Purpose::Write);
-    return exclusive.usable(why) && readForUpdate(path, hive, why);
+    return true;
 }
 
 bool UpdateHive(const std::function<void(Hive&)>& change, std::string* why) {
-    failWritesPastSizeLimit();
     const fs::path path = HivePath();
     HiveLock exclusive(path, HiveLock::Purpose::Write);
     if (!exclusive.usable(why))
         return false;
     // Nothing is kept aside for a save that cannot happen.
-    if (!saveTarget(path)) {
-        tell(why, "it may not be replaced (a link to nowhere, or a file marked read-only)");
+    if (const std::string refused = platform::WhyFileCannotBeReplaced(path.string());
+        !refused.empty()) {
+        tell(why, refused);
         return false;
     }
     Hive hive;
     if (!readForUpdate(path, hive, why))
         return false;
     change(hive);
-    return replaceFile(path, FormatHive(hive), why);
+    const std::string failed = platform::ReplaceFileSafely(path.string(), FormatHive(hive),
+                                                           platform::NewFileAccess::Private);
+    tell(why, failed);
+    return failed.empty();
 }
 
 }  // namespace platform::registry
 
 namespace platform {
 
+struct SettingsTransaction::State {
+    registry::HiveLock lock{registry::HivePath(), registry::HiveLock::Purpose::Write,
+                            std::chrono::seconds(5)};
+};
+
+SettingsTransaction::SettingsTransaction() : state_(std::make_unique<State>()) {
+    if (state_->lock.usable(&problem_))
+        ++registry::transactions;
+    else
+        state_.reset();
+}
+
+SettingsTransaction::~SettingsTransaction() {
+    if (state_)
+        --registry::transactions;
+}
+
 std::string SettingsLocation() {
     return registry::HivePath().string();
 }
 
 }  // namespace platform
-
-namespace platform::testing {
-
-void FailHiveWrite(HiveWriteStep step) {
-    platform::registry::failingStep.store(static_cast<int>(step));
-}
-
-}  // namespace platform::testing

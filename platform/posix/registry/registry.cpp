@@ -80,14 +80,17 @@ void tellOnce(const std::string& text) {
     problem += (problem.empty() ? "" : "\n") + text;
 }
 
-// The key's path and, when it exists, its contents as the hive holds them now.
-LSTATUS lookUp(HKEY parent, LPCSTR subKey, std::string& path, std::optional<Key>& existing) {
+// The key's path and, when it exists, its contents as the hive holds them now; `damaged` when
+// the file is no settings file (it reads as empty).
+LSTATUS lookUp(HKEY parent, LPCSTR subKey, std::string& path, std::optional<Key>& existing,
+               bool& damaged) {
     LSTATUS error = ERROR_SUCCESS;
     if (!resolve(parent, subKey, path, error))
         return error;
     Hive hive;
     std::string why;
-    if (!platform::registry::LoadHive(hive, &why)) {
+    std::string damage;
+    if (!platform::registry::LoadHive(hive, &why, &damage)) {
         const std::string file = platform::registry::HivePath().string();
         table().unread = file;
         if (std::exchange(table().toldRead, file) != file)
@@ -95,6 +98,15 @@ LSTATUS lookUp(HKEY parent, LPCSTR subKey, std::string& path, std::optional<Key>
                      ". The program runs with its defaults and leaves the file as it is until it "
                      "is started again.");
         return ERROR_CANTREAD;
+    }
+    damaged = !damage.empty();
+    if (damaged) {
+        const std::string file = platform::registry::HivePath().string();
+        if (std::exchange(table().toldRead, file) != file)
+            tellOnce("The settings in " + file + " cannot be used: " + damage +
+                     ". The program runs with its defaults; the file is kept aside beside it, "
+                     "under a name ending in .damaged- and the time, when the settings are next "
+                     "saved.");
     }
     if (const Key* found = hive.find(path))
         existing = *found;
@@ -128,8 +140,12 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
     std::lock_guard lock(table().mutex);
     std::string path;
     std::optional<Key> existing;
-    if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing))
+    bool damaged = false;
+    if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing, damaged))
         return error;
+    // A damaged file holds no key that could be read; a write starts it anew.
+    if (damaged)
+        return ERROR_BADDB;
     if (!existing)
         return ERROR_FILE_NOT_FOUND;
     *phkResult =
@@ -144,7 +160,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
     std::lock_guard lock(table().mutex);
     std::string path;
     std::optional<Key> existing;
-    if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing))
+    bool damaged = false;
+    if (LSTATUS error = lookUp(hKey, lpSubKey, path, existing, damaged))
         return error;
     Key contents = existing ? *existing : Key{path, {}};
     if (!existing && !update([&](Hive& current) { current.obtain(path); }))

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cstring>
 
-std::optional<RegistryKey> RegistryKey::Open(const std::string& path, bool create) {
+std::optional<RegistryKey> RegistryKey::Open(const std::string& path, bool create,
+                                             LSTATUS* result) {
     HKEY key = nullptr;
     const LSTATUS status =
         create ? RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr)
                : RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    if (result != nullptr)
+        *result = status;
     if (status != ERROR_SUCCESS)
         return std::nullopt;
     return RegistryKey(key);
@@ -20,13 +23,33 @@ RegistryKey::~RegistryKey() {
         RegCloseKey(key_);
 }
 
+void RegistryKey::Close() {
+    const LSTATUS status = RegCloseKey(std::exchange(key_, nullptr));
+    if (status == ERROR_SUCCESS)
+        return;
+    const std::string problem = platform::TakeSettingsProblem();
+    throw ERegistryException(problem.empty() ? "The settings could not be saved to " +
+                                                   platform::SettingsLocation() + "."
+                                             : problem);
+}
+
 std::int32_t RegistryKey::ReadInteger(const std::string& name) const {
+    if (const auto value = FindInteger(name))
+        return *value;
+    throw ERegistryException("Invalid data type for '" + name + "'");
+}
+
+std::optional<std::int32_t> RegistryKey::FindInteger(const std::string& name,
+                                                     bool* otherType) const {
     DWORD type = REG_NONE;
     BYTE data[4] = {};
     DWORD size = sizeof data;
     const LSTATUS status = RegQueryValueExA(key_, name.c_str(), nullptr, &type, data, &size);
+    const bool found = status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
+    if (otherType != nullptr)
+        *otherType = found && (type != REG_DWORD || size != sizeof data);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data)
-        throw ERegistryException("Invalid data type for '" + name + "'");
+        return std::nullopt;
     std::int32_t value;
     std::memcpy(&value, data, sizeof value);
     return value;
