@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ports.h"
 
-#include "midi/PortSearch.h"
 #include "platform/midi_system.h"
-#include "platform/win32.h"
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace {
 
@@ -19,21 +18,13 @@ std::string lower(std::string text) {
 }  // namespace
 
 PortList ListPorts(bool output) {
-    // The whole names are asked for around the listed ones: a port that came or went between
-    // the two would pair a name with another port's whole name, so the listing is taken again.
-    for (int attempt = 0;; ++attempt) {
-        const std::vector<std::string> fulls = platform::MidiPortFullNames(output);
-        const std::vector<std::string> names =
-            output ? PortNames<MIDIOUTCAPSA>(midiOutGetNumDevs(), &midiOutGetDevCapsA)
-                   : PortNames<MIDIINCAPSA>(midiInGetNumDevs(), &midiInGetDevCapsA);
-        if (attempt < 3 &&
-            (names.size() != fulls.size() || platform::MidiPortFullNames(output) != fulls))
-            continue;
-        PortList ports;
-        for (std::size_t i = 0; i < names.size(); ++i)
-            ports.push_back({names[i], i < fulls.size() ? fulls[i] : std::string()});
-        return ports;
-    }
+    std::vector<platform::MidiPortName> listed;
+    if (!platform::ListMidiPorts(output, listed))
+        throw std::runtime_error("A MIDI port could not be queried");
+    PortList ports;
+    for (auto& port : listed)
+        ports.push_back({std::move(port.listed), std::move(port.full)});
+    return ports;
 }
 
 std::optional<std::size_t> FindRememberedPort(const PortList& ports,

@@ -4,6 +4,7 @@
 // outlives its backend.
 #include "backend.h"
 #include "engine.h"
+#include "faults.h"
 #include "platform/midi_system.h"
 #include "rtmidi/rtmidi_backend.h"
 #ifdef RDN417_HAVE_JACK
@@ -176,12 +177,17 @@ bool SelectMidiSystem(const std::string& id) {
     return true;
 }
 
-std::vector<std::string> MidiPortFullNames(bool output) {
+bool ListMidiPorts(bool output, std::vector<MidiPortName>& ports) {
+    if (midi::TakeFault(output ? midi::Operation::OutGetDevCaps : midi::Operation::InGetDevCaps) !=
+        MMSYSERR_NOERROR)
+        return false;
     midi::Backend& backend = midi::SelectedBackend();
-    std::vector<std::string> names = output ? backend.outputNames() : backend.inputNames();
-    for (std::string& name : names)
-        name = midi::FullPortName(name);
-    return names;
+    const std::vector<std::string> names = output ? backend.outputNames() : backend.inputNames();
+    const std::vector<std::string> fitted = midi::FitPortNames(output, names);
+    ports.clear();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        ports.push_back({fitted[i], midi::FullPortName(names[i])});
+    return true;
 }
 
 void WatchMidiPorts(HWND window, UINT message) {

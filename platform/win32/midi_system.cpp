@@ -91,20 +91,23 @@ void WatchMidiPorts(HWND window, UINT message) {
 
 }  // namespace platform
 
-std::vector<std::string> platform::MidiPortFullNames(bool output) {
-    std::vector<std::string> names;
-    if (output) {
-        for (UINT i = 0; i < midiOutGetNumDevs(); ++i) {
+bool platform::ListMidiPorts(bool output, std::vector<MidiPortName>& ports) {
+    ports.clear();
+    const UINT count = output ? midiOutGetNumDevs() : midiInGetNumDevs();
+    for (UINT i = 0; i < count; ++i) {
+        std::string name;
+        if (output) {
             MIDIOUTCAPSA caps{};
-            names.push_back(
-                midiOutGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname : "");
+            if (midiOutGetDevCapsA(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
+                return false;
+            name = caps.szPname;
+        } else {
+            MIDIINCAPSA caps{};
+            if (midiInGetDevCapsA(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
+                return false;
+            name = caps.szPname;
         }
-        return names;
+        ports.push_back({name, name});
     }
-    for (UINT i = 0; i < midiInGetNumDevs(); ++i) {
-        MIDIINCAPSA caps{};
-        names.push_back(midiInGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname
-                                                                                     : "");
-    }
-    return names;
+    return true;
 }

@@ -76,9 +76,11 @@ class Dump {
     std::string port() const { return name_ + ":input"; }
     // Its place in the output list, found by the whole name; -1 while it is not listed.
     int index() const {
-        const std::vector<std::string> names = platform::MidiPortFullNames(true);
-        const auto found = std::find(names.begin(), names.end(), port());
-        return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+        std::vector<platform::MidiPortName> ports;
+        platform::ListMidiPorts(true, ports);
+        const auto found = std::find_if(ports.begin(), ports.end(),
+                                        [&](const auto& listed) { return listed.full == port(); });
+        return found == ports.end() ? -1 : static_cast<int>(found - ports.begin());
     }
 
     // Waits until the port is in the output list and the dump prints what reaches it. JACK's

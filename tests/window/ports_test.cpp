@@ -5,6 +5,8 @@
 #include "session/RegistryKey.h"
 #include "window_fixture.h"
 
+#include <map>
+
 namespace {
 
 constexpr const char* kPath = "Software\\Korvalen\\RDN417_V28";
@@ -14,6 +16,7 @@ const virtual_midi::OutputPort& kConverter = virtual_midi::kConverterPort;
 const virtual_midi::OutputPort& kLoopback = virtual_midi::kLoopbackPort;
 
 using Ports = Window;
+using platform::midi::Operation;
 
 TEST_F(Ports, ThePortsChosenInOneRunAreFoundByNameAfterTheListChanged) {
     TForm1& first = create();
@@ -118,6 +121,20 @@ TEST_F(Ports, APortPluggedInWhileRunningShowsUpWhenTheListOpens) {
     form.cmbOutput->hidePopup();
     EXPECT_EQ(form.cmbOutput->currentIndex(), 0);
     EXPECT_EQ(form.MidiOutput1->State(), psOpen);
+}
+
+TEST_F(Ports, ARelistingReadsEachListOnceSoEveryNameStaysWithItsPort) {
+    TForm1& form = create();
+    virtual_midi::SetPorts({kConverter, kLoopback, kKeyboard}, {virtual_midi::kLoopbackInName});
+    std::map<Operation, int> asked;
+    virtual_midi::OnEveryCall([&](Operation operation) { ++asked[operation]; });
+    form.PageControl1->setCurrentIndex(1);
+    form.cmbOutput->showPopup();
+    form.cmbOutput->hidePopup();
+    virtual_midi::OnEveryCall(nullptr);
+    EXPECT_EQ(asked[Operation::OutGetDevCaps], 1);
+    EXPECT_EQ(asked[Operation::InGetDevCaps], 1);
+    EXPECT_EQ(form.cmbOutput->itemData(2).toString(), "Keyboard");
 }
 
 TEST_F(Ports, TheChosenPortUnpluggedAndPluggedBackIsOpenedAgain) {

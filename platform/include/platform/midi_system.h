@@ -25,10 +25,17 @@ bool MidiSystemFromEnvironment();
 // environment chose the system, or while a port is open. GUI thread.
 bool SelectMidiSystem(const std::string& id);
 
-// The host's whole names of the output (or input) ports, in the order they are listed; a
-// listed name holds at most 31 bytes of it, and two devices whose names agree that far differ
-// here. On Windows, the listed names.
-std::vector<std::string> MidiPortFullNames(bool output);
+// A port as listed (at most 31 bytes, as midiOutGetDevCapsA gives it) and the host's whole
+// name of it, where two devices whose names agree that far differ. On Windows both are the
+// listed name.
+struct MidiPortName {
+    std::string listed;
+    std::string full;
+};
+// The output (or input) ports of the system in use, from one listing, so that each name stays
+// with its own port however the ports change meanwhile. False when the listing fails, as a
+// caps query would.
+bool ListMidiPorts(bool output, std::vector<MidiPortName>& ports);
 
 // Posts `message` (wParam and lParam 0) to `window` whenever the ports of the system in use
 // change, as far as the host tells or a look a few times a second shows; a null window stops.
