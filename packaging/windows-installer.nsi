@@ -51,6 +51,7 @@ VIAddVersionKey "LegalCopyright" "Copyright 2026 ${PUBLISHER}; GPL-3.0-or-later"
 ; The installed files, named once for the install and the uninstall.
 !macro ProgramFiles action
     !insertmacro ${action} "${EXE}"
+    !insertmacro ${action} "rdn417-config.com"
     !insertmacro ${action} "README.txt"
     !insertmacro ${action} "LICENSE.txt"
     !insertmacro ${action} "THIRD-PARTY-NOTICES.txt"

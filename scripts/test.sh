@@ -161,7 +161,7 @@ cmake --build build/windows --target package installer >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
 zip=build/windows/rdn417-config-$version-windows-x64.zip
 [[ $(cmake -E tar tf "$zip" | sort | tr '\n' ' ') == \
-    "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt rdn417-config.exe " ]] ||
+    "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt rdn417-config.com rdn417-config.exe " ]] ||
     { echo "the ZIP holds: $(cmake -E tar tf "$zip")" >&2; exit 1; }
 # The installer over an older version of itself: the same files, an earlier version number.
 scripts/make-windows-installer.sh build/windows/installer-stage 2.7 "$TMPDIR/older-setup.exe"

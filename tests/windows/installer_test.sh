@@ -56,7 +56,7 @@ run "$setup" /S
     fail "uninstall string \"$(value UninstallString)\""
 size=$(value EstimatedSize)
 ((size > 1000)) || fail "estimated size $size KB"
-for file in rdn417-config.exe README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt uninstall.exe; do
+for file in rdn417-config.exe rdn417-config.com README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt uninstall.exe; do
     [[ -f $folder/$file ]] || fail "the install lacks $file"
 done
 [[ $(find "$folder" -type f | wc -l) -eq 5 ]] || fail "the install holds more: $(ls "$folder")"
