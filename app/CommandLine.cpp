@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 
-#include "CablePacer.h"
 #include "ControllerNames.h"
 #include "ConverterSetup.h"
 #include "SetupFile.h"
 #include "midi/MidiOut.h"
 #include "platform/midi_system.h"
 #include "platform/win32.h"
+#include "session/PacedSender.h"
 #include "session/Ports.h"
 #include "session/StoredSetup.h"
 
@@ -20,7 +20,6 @@
 #include <optional>
 #include <ostream>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 
@@ -313,27 +312,6 @@ void listPorts(std::ostream& out) {
     }
 }
 
-// Sends the messages through the output paced to the cable and waits until the port has
-// finished each; throws what the port reports.
-void sendPaced(TMidiOutput& output, const std::vector<std::vector<std::uint8_t>>& messages) {
-    CablePacer pacer([&](const CablePacer::Bytes& message) {
-        output.SendLongMessage(message.data(), static_cast<std::uint16_t>(message.size()));
-    });
-    for (const auto& message : messages)
-        pacer.send(message);
-    while (const auto due = pacer.nextDue()) {
-        std::this_thread::sleep_until(*due);
-        pacer.sendDue();
-    }
-    // A long message's completion comes back through a posted message.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (output.PendingLongMessages() > 0) {
-        if (std::chrono::steady_clock::now() > deadline)
-            throw std::runtime_error("The port did not finish sending within 5 s");
-        platform::PumpMessages(5);
-    }
-}
-
 SetupFileContents readSetup(const std::string& file, std::istream& in, const ConverterSetup& base) {
     if (file != "-")
         return ReadSetupFile(file, base);
@@ -411,10 +389,13 @@ void send(const PortIdentity& port, const ConverterSetup& setup, std::ostream& e
     TMidiOutput output(nullptr);
     try {
         output.SetProductName(port.name);
-        if (!output.Open())
+        PacedSender sender(output);
+        if (!sender.open())
             throw std::runtime_error(output.ErrorText(output.LastResult()));
-        sendPaced(output, setup.messages());
-        output.Close();
+        for (const auto& message : setup.messages())
+            sender.send(message);
+        sender.drain(std::chrono::seconds(5));
+        sender.close();
     } catch (const std::exception& failure) {
         err << "rdn417-config: sending to \"" << port.name << "\" failed: " << failure.what()
             << "\n";

@@ -89,7 +89,9 @@ TForm1::TForm1(QWidget* parent)
     components_.SetLoading(true);
     MidiOutput1 = &components_.Create<TMidiOutput>();
     MidiInput1 = &components_.Create<TMidiInput>();
-    converter_ = std::make_unique<PacedOutput>(*MidiOutput1);
+    converter_ = std::make_unique<PacedSender>(*MidiOutput1);
+    // A waiting message that fails when its time comes is shown as any failed send.
+    converter_->setOnFailure([](std::exception_ptr failure) { ShowException(failure); });
     MidiOutput1->SetProductName(kStoredPortName);
     MidiInput1->SetProductName(kStoredPortName);
     MidiInput1->SetSysexBufferSize(4096);

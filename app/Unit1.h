@@ -5,13 +5,13 @@
 
 #include "ConverterSetup.h"
 #include "LearnToggles.h"
-#include "PacedOutput.h"
 #include "PortCombo.h"
 #include "SetupFileActions.h"
 #include "midi/Component.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "platform/win32.h"
+#include "session/PacedSender.h"
 #include "ui_Unit1.h"
 
 #include <QWidget>
@@ -112,7 +112,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     // Owns the two MIDI components.
     TComponent components_;
     // Everything for the converter leaves through it, at its cable's pace.
-    std::unique_ptr<PacedOutput> converter_;
+    std::unique_ptr<PacedSender> converter_;
     LearnToggles* learning_;  // owned by its line
     bool shown_ = false;
     SetupFileActions* setupFiles_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -290,8 +291,12 @@ TEST_F(MidiOut, TheDinSimulatorTakesEverythingAtOnceAndItsCableCarriesAByteEvery
     expected.insert(expected.end(), {0xB1, 0x07, 0x40});
     ASSERT_EQ(carried, expected);
     EXPECT_GE(arrivals[0].at - before, virtual_midi::kDinByteTime);
+    // A byte arrives one byte time after the cable was free, or after the port took it when
+    // the cable was idle: back to back while the port keeps up, whatever this machine's pauses.
     for (std::size_t i = 1; i < arrivals.size(); ++i)
-        EXPECT_EQ(arrivals[i].at - arrivals[i - 1].at, virtual_midi::kDinByteTime) << i;
+        EXPECT_EQ(arrivals[i].at - std::max(arrivals[i - 1].at, arrivals[i].taken),
+                  virtual_midi::kDinByteTime)
+            << i;
     // Each long message completes once its last byte has arrived, before the port closes.
     const auto calls = recorder_.calls();
     ASSERT_EQ(calls.size(), 4u);

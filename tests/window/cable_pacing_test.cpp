@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window over the simulated converter behind a DIN cable: what a drag sends is paced to
 // the cable, its last value always arrives, and nothing that waits is lost.
-#include "app/CablePacer.h"
 #include "app/ExceptionDisplay.h"
 #include "window_fixture.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 namespace {
 
@@ -60,43 +57,6 @@ TEST_F(CablePacing, AFastDragLeavesAtTheCablesPaceAndItsLastValueArrives) {
     const std::vector<Bytes> sent = received();
     for (int value = from + 1; value <= to; ++value)
         EXPECT_NE(std::find(sent.begin(), sent.end(), Parameter(0, 126, value)), sent.end());
-}
-
-TEST_F(CablePacing, ADriverThatTakesAMessageLateNeverLeavesTheNextOnesPilingUp) {
-    TForm1& form = createOnDin();
-    Tvxpotlab* pot = form.potnote;
-    const QPoint centre = pot->rect().center();
-    QTest::mousePress(pot, Qt::LeftButton, {}, centre);
-    // The second message of the drag is taken 6 ms late: the cable starts it later than the
-    // pacer sent it.
-    std::atomic<int> longMessages{0};
-    virtual_midi::OnEveryCall([&](platform::midi::Operation operation) {
-        if (operation == platform::midi::Operation::OutLongMsg && ++longMessages == 2)
-            std::this_thread::sleep_for(std::chrono::milliseconds(6));
-    });
-    QPoint at = centre;
-    for (int step = 0; step < 40; ++step) {
-        at -= QPoint(0, 1);
-        QTest::mouseMove(pot, at);
-        QTest::qWait(1);
-    }
-    QTest::mouseRelease(pot, Qt::LeftButton, {}, at);
-    virtual_midi::OnEveryCall({});
-    const int last = pot->State();
-    ASSERT_TRUE(PumpUntil([&] { return noteRefArrived(last); }));
-    ASSERT_GT(longMessages.load(), 4);
-    // Once the late message has passed, a message waits in the interface no longer than the
-    // pacer sends it early: the median of those after it, as one stall of the machine's own
-    // may hold one back.
-    const auto arrivals = virtual_midi::Arrivals(kDin);
-    std::vector<std::chrono::steady_clock::duration> waits;
-    for (std::size_t first = 3 * 7; first + 6 < arrivals.size(); first += 7)
-        waits.push_back(arrivals[first].at - virtual_midi::kDinByteTime - arrivals[first].taken);
-    ASSERT_GT(waits.size(), 4u);
-    std::nth_element(waits.begin(), waits.begin() + waits.size() / 2, waits.end());
-    const auto median = waits[waits.size() / 2];
-    EXPECT_LT(median, CablePacer::kEarly + std::chrono::microseconds(350))
-        << std::chrono::duration<double, std::micro>(median).count() << " us";
 }
 
 TEST_F(CablePacing, EveryParameterChangedDuringADragArrivesWithItsLastValue) {
