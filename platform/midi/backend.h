@@ -68,6 +68,10 @@ class Backend {
     // is never shown.
     virtual std::vector<std::string> outputNames() = 0;
     virtual std::vector<std::string> inputNames() = 0;
+    // The names as the winmm layer asks for them: counted, so that a benchmark shows how often
+    // a listing asks the host.
+    std::vector<std::string> listOutputs();
+    std::vector<std::string> listInputs();
     // What kind of port output `index` is, as MIDIOUTCAPS tells: a MIDI port (a cable to a
     // device) unless the backend knows better.
     virtual WORD outputTechnology(unsigned /*index*/) { return MOD_MIDIPORT; }

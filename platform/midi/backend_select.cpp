@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "faults.h"
 #include "platform/midi_system.h"
+#include "platform/testing.h"
 #include "rtmidi/rtmidi_backend.h"
 #ifdef RDN417_HAVE_JACK
 #include "jack/jack_backend.h"
@@ -22,6 +23,8 @@
 
 namespace platform::midi {
 namespace {
+
+std::atomic<unsigned long> listings{0};
 
 // Stands in for an unknown backend name: no ports, so the program still starts and shows
 // that no MIDI port is available. The reason is printed once.
@@ -128,7 +131,25 @@ const std::string& ProgramClientName() {
     return name;
 }
 
+std::vector<std::string> Backend::listOutputs() {
+    listings.fetch_add(1, std::memory_order_relaxed);
+    return outputNames();
+}
+
+std::vector<std::string> Backend::listInputs() {
+    listings.fetch_add(1, std::memory_order_relaxed);
+    return inputNames();
+}
+
 }  // namespace platform::midi
+
+namespace platform::testing {
+
+unsigned long PortListings() {
+    return midi::listings.load(std::memory_order_relaxed);
+}
+
+}  // namespace platform::testing
 
 namespace platform {
 
@@ -182,7 +203,7 @@ bool ListMidiPorts(bool output, std::vector<MidiPortName>& ports) {
         MMSYSERR_NOERROR)
         return false;
     midi::Backend& backend = midi::SelectedBackend();
-    const std::vector<std::string> names = output ? backend.outputNames() : backend.inputNames();
+    const std::vector<std::string> names = output ? backend.listOutputs() : backend.listInputs();
     const std::vector<std::string> fitted = midi::FitPortNames(output, names);
     ports.clear();
     for (std::size_t i = 0; i < names.size(); ++i)

@@ -124,12 +124,12 @@ class Sink : public InputSink {
 using namespace platform::midi;
 
 UINT WINAPI midiInGetNumDevs() {
-    return static_cast<UINT>(Engine::instance().backend().inputNames().size());
+    return static_cast<UINT>(Engine::instance().backend().listInputs().size());
 }
 
 MMRESULT WINAPI midiInGetDevCapsA(UINT_PTR uDeviceID, LPMIDIINCAPSA pmic, UINT cbmic) {
     return GetDevCaps(Operation::InGetDevCaps, pmic, cbmic, [uDeviceID](MIDIINCAPSA& caps) {
-        return FillListedCaps(caps, Engine::instance().backend().inputNames(), uDeviceID);
+        return FillListedCaps(caps, Engine::instance().backend().listInputs(), uDeviceID);
     });
 }
 
@@ -138,7 +138,7 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN phmi, UINT uDeviceID, DWORD_PTR dwCallback,
     Backend& backend = Engine::instance().backend();
     const auto resolve = [&](unsigned& index) {
         index = uDeviceID;
-        return uDeviceID >= backend.inputNames().size() ? MMSYSERR_BADDEVICEID : MMSYSERR_NOERROR;
+        return uDeviceID >= backend.listInputs().size() ? MMSYSERR_BADDEVICEID : MMSYSERR_NOERROR;
     };
     return table().open(Operation::InOpen, phmi, dwCallback, dwInstance, fdwOpen, MIM_OPEN, resolve,
                         [&](const std::shared_ptr<InPort>& port) {

@@ -102,7 +102,7 @@ MMRESULT sendAndConfirm(OutPort& port, std::span<const std::uint8_t> bytes) {
 using namespace platform::midi;
 
 UINT WINAPI midiOutGetNumDevs() {
-    return static_cast<UINT>(Engine::instance().backend().outputNames().size());
+    return static_cast<UINT>(Engine::instance().backend().listOutputs().size());
 }
 
 MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR uDeviceID, LPMIDIOUTCAPSA pmoc, UINT cbmoc) {
@@ -114,7 +114,7 @@ MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR uDeviceID, LPMIDIOUTCAPSA pmoc, UINT
             return MMSYSERR_NOERROR;
         }
         Backend& backend = Engine::instance().backend();
-        const MMRESULT listed = FillListedCaps(caps, backend.outputNames(), uDeviceID);
+        const MMRESULT listed = FillListedCaps(caps, backend.listOutputs(), uDeviceID);
         if (listed == MMSYSERR_NOERROR)
             caps.wTechnology = backend.outputTechnology(static_cast<unsigned>(uDeviceID));
         return listed;
@@ -125,7 +125,7 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR dwCallbac
                             DWORD_PTR dwInstance, DWORD fdwOpen) {
     Backend& backend = Engine::instance().backend();
     const auto resolve = [&](unsigned& index) {
-        const std::size_t count = backend.outputNames().size();
+        const std::size_t count = backend.listOutputs().size();
         if (isMapper(uDeviceID)) {
             // The mapper stands for the first output port.
             index = 0;

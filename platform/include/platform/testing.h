@@ -14,4 +14,7 @@ void FailGlobalAllocAfter(int successes);
 enum class FileWriteStep { Create, Write, Flush, Rename };
 void FailFileWrite(FileWriteStep step, const char* nameEnd = "");
 
+// How often the winmm layer has asked the MIDI system for a list of its ports.
+unsigned long PortListings();
+
 }  // namespace platform::testing
