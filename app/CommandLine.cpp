@@ -9,6 +9,7 @@
 #include "platform/win32.h"
 #include "session/PacedSender.h"
 #include "session/Ports.h"
+#include "session/StoredChoices.h"
 #include "session/StoredSetup.h"
 
 #include <algorithm>
@@ -422,10 +423,8 @@ int run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     const bool usesSetup = sends || changes || options.show || options.saveFile;
     StoredSettings settings;
     openSettings(settings, changes, usesSetup, err);
-    if (!platform::MidiSystemFromEnvironment() && settings.key) {
-        if (const auto stored = settings.key->ReadString("midiSystem"))
-            platform::SelectMidiSystem(*stored);
-    }
+    if (settings.key)
+        RestoreMidiSystem(*settings.key);
     if (options.system && !selectSystem(*options.system)) {
         err << "rdn417-config: the MIDI system \"" << *options.system << "\" cannot be used"
             << (platform::MidiSystemFromEnvironment() ? " (RDN417_MIDI_BACKEND chooses it)" : "")
@@ -475,9 +474,7 @@ int run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
             out << hexLine(message) << "\n";
         return kExitSuccess;
     }
-    const PortIdentity remembered{
-        settings.key ? settings.key->ReadString("midiOUTName").value_or("") : std::string(),
-        settings.key ? settings.key->ReadString("midiOUTPort").value_or("") : std::string()};
+    const PortIdentity remembered = settings.key ? StoredPort(*settings.key, true) : PortIdentity{};
     PortIdentity port;
     try {
         port = findOutput(options.output, remembered, err);

@@ -5,10 +5,6 @@
 
 #include <QStandardItemModel>
 
-bool TPortCombo::IsPlaceholder(const std::string& name) {
-    return name == kNoInput || name == kNoOutput;
-}
-
 void TPortCombo::fill(const PortList& ports, const char* none) {
     clear();
     if (ports.empty()) {

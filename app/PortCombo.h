@@ -5,6 +5,7 @@
 #pragma once
 
 #include "session/Ports.h"
+#include "session/StoredChoices.h"
 
 #include <QComboBox>
 
@@ -20,10 +21,8 @@ class TPortCombo : public QComboBox {
   public:
     using QComboBox::QComboBox;
 
-    static constexpr const char* kNoInput = "No MIDI Input Device";
-    static constexpr const char* kNoOutput = "No MIDI Output Device";
-    // True for the text of a placeholder item: no port of that name can be chosen or stored.
-    static bool IsPlaceholder(const std::string& name);
+    static constexpr const char* kNoInput = kNoInputPortText;
+    static constexpr const char* kNoOutput = kNoOutputPortText;
 
     // Fills the list with the ports (their whole names beside them); the single disabled,
     // unselected item `none` when there is none. Nothing is selected afterwards.

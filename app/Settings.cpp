@@ -4,13 +4,13 @@
 #include "Unit1.h"
 #include "platform/midi_system.h"
 #include "session/RegistryKey.h"
+#include "session/StoredChoices.h"
 #include "session/StoredSetup.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <optional>
-#include <tuple>
 
 namespace {
 
@@ -56,12 +56,9 @@ void TForm1::SaveSettings() {
         // Beside the nine: the ports by name and by the host's whole name, a missing one
         // included, the MIDI system and whether everything is sent when the output opens.
         try {
-            key->WriteString("midiINName", cmbInput->chosen().name);
-            key->WriteString("midiOUTName", cmbOutput->chosen().name);
-            key->WriteString("midiINPort", cmbInput->chosen().full);
-            key->WriteString("midiOUTPort", cmbOutput->chosen().full);
-            if (!platform::MidiSystems().empty() && !platform::MidiSystemFromEnvironment())
-                key->WriteString("midiSystem", platform::CurrentMidiSystem());
+            StorePort(*key, false, cmbInput->chosen());
+            StorePort(*key, true, cmbOutput->chosen());
+            StoreMidiSystem(*key);
             key->WriteBool("SendAllOnOpen", CheckSendAllOnOpen->isChecked());
         } catch (const std::exception&) {
         }
@@ -70,13 +67,8 @@ void TForm1::SaveSettings() {
 }
 
 void TForm1::LoadMidiSystem() {
-    if (platform::MidiSystemFromEnvironment())
-        return;
-    auto key = openKey(false);
-    if (!key)
-        return;
-    if (const auto id = key->ReadString("midiSystem"))
-        platform::SelectMidiSystem(*id);
+    if (const auto key = openKey(false))
+        RestoreMidiSystem(*key);
 }
 
 void TForm1::LoadSettings() {
@@ -106,12 +98,9 @@ void TForm1::LoadSettings() {
     // first (another device whose name begins alike may have its listed name in this run);
     // one that is not listed leaves its combo without a selection rather than choosing
     // whatever has its place now.
-    for (auto [combo, name, full] : {std::tuple{cmbInput, "midiINName", "midiINPort"},
-                                     std::tuple{cmbOutput, "midiOUTName", "midiOUTPort"}}) {
-        const auto listed = key->ReadString(name);
-        // An earlier version could store a placeholder's text as a port's name.
-        if (listed && !listed->empty() && !TPortCombo::IsPlaceholder(*listed))
-            combo->choose({*listed, key->ReadString(full).value_or("")});
+    for (const bool output : {false, true}) {
+        if (const PortIdentity port = StoredPort(*key, output); !port.empty())
+            (output ? cmbOutput : cmbInput)->choose(port);
     }
     // Not stored by an earlier version: off, as for a new user.
     CheckSendAllOnOpen->setChecked(key->FindInteger("SendAllOnOpen").value_or(0) != 0);

@@ -59,7 +59,7 @@ size=$(value EstimatedSize)
 for file in rdn417-config.exe rdn417-config.com README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt uninstall.exe; do
     [[ -f $folder/$file ]] || fail "the install lacks $file"
 done
-[[ $(find "$folder" -type f | wc -l) -eq 5 ]] || fail "the install holds more: $(ls "$folder")"
+[[ $(find "$folder" -type f | wc -l) -eq 6 ]] || fail "the install holds more: $(ls "$folder")"
 grep -q "GNU GENERAL PUBLIC LICENSE" "$folder/LICENSE.txt" || fail "LICENSE.txt is not the GPL"
 [[ -f $shortcut ]] || fail "no Start-menu shortcut"
 # A shell link (its class id) that names the installed program.
