@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 
-#include "ControllerNames.h"
-#include "ConverterSetup.h"
-#include "SetupFile.h"
+#include "converter/ControllerNames.h"
+#include "converter/ConverterSetup.h"
 #include "midi/MidiOut.h"
 #include "platform/midi_system.h"
 #include "platform/win32.h"
 #include "session/PacedSender.h"
 #include "session/Ports.h"
+#include "session/SetupFiles.h"
 #include "session/StoredChoices.h"
 #include "session/StoredSetup.h"
 

@@ -2,8 +2,8 @@
 #include "SetupFileActions.h"
 
 #include "ExceptionDisplay.h"
-#include "SetupFile.h"
 #include "Text.h"
+#include "session/SetupFiles.h"
 
 #include <QAbstractButton>
 #include <QDragEnterEvent>

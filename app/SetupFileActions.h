@@ -4,7 +4,7 @@
 // nothing.
 #pragma once
 
-#include "ConverterSetup.h"
+#include "converter/ConverterSetup.h"
 
 #include <QObject>
 

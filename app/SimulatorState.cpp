@@ -9,8 +9,8 @@ std::string DescribeSimulatedConverter(const std::string&, unsigned) {
 
 #else
 
-#include "ControllerNames.h"
-#include "NoteName.h"
+#include "converter/ControllerNames.h"
+#include "converter/NoteName.h"
 #include "platform/virtual_midi.h"
 
 #include <optional>

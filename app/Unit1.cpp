@@ -3,14 +3,14 @@
 
 #include "CaptionSpacingStyle.h"
 #include "ComboBoxes.h"
-#include "ControllerNames.h"
 #include "ExceptionDisplay.h"
 #include "LearnToggles.h"
-#include "NoteName.h"
-#include "ParameterMessage.h"
 #include "PortProblem.h"
 #include "PostedMessagePump.h"
 #include "Text.h"
+#include "converter/ControllerNames.h"
+#include "converter/NoteName.h"
+#include "converter/ParameterMessage.h"
 #include "platform/midi_system.h"
 
 #include <QCheckBox>

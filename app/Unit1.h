@@ -3,10 +3,10 @@
 // parameter control into a message for the converter.
 #pragma once
 
-#include "ConverterSetup.h"
 #include "LearnToggles.h"
 #include "PortCombo.h"
 #include "SetupFileActions.h"
+#include "converter/ConverterSetup.h"
 #include "midi/Component.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A 7-byte parameter message from SendLongMessage until its header is freed on the GUI thread,
 // beside the same bytes sent straight through midiOutLongMsg with no component in between.
-#include "app/ParameterMessage.h"
 #include "await.h"
+#include "converter/ParameterMessage.h"
 #include "latency.h"
 #include "midi/MidiOut.h"
 #include "platform/win32.h"

@@ -3,10 +3,10 @@
 // pointer move on the NoteRef pot to the parameter message reaching the simulated converter,
 // a fast NoteRef drag over the simulator behind a DIN cable (paced, beside every step sent at
 // once), a flood on the MIDI input, and re-reading the port lists when a combo opens.
-#include "app/CablePacer.h"
-#include "app/ParameterMessage.h"
 #include "app/Unit1.h"
 #include "await.h"
+#include "converter/CablePacer.h"
+#include "converter/ParameterMessage.h"
 #include "latency.h"
 #include "platform/virtual_midi.h"
 #include "test_environment.h"

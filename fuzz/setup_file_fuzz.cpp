@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the .syx setup reader: no input may crash it; a file it accepts gives a
 // setup whose own file reads back the same, and one it refuses changes nothing.
-#include "app/SetupFile.h"
+#include "converter/SetupFile.h"
 
 #include <cstdint>
 #include <cstdlib>

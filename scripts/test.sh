@@ -60,7 +60,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 display=(scripts/with-display.sh)
 
 stage "clang-format"
-find app controls midi platform session tests bench fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null |
+find app controls converter midi platform session tests bench fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null |
     xargs -r clang-format --dry-run --Werror
 
 # Configures and builds a tree; options after --target name what to build (default: all).

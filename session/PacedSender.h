@@ -6,7 +6,7 @@
 // up. The owner's thread is the one that made it and uses the output.
 #pragma once
 
-#include "app/CablePacer.h"
+#include "converter/CablePacer.h"
 #include "midi/MidiOut.h"
 #include "platform/win32.h"
 

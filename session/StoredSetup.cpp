@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StoredSetup.h"
 
-#include "app/ControllerNames.h"
+#include "converter/ControllerNames.h"
 
 #include <algorithm>
 #include <functional>

@@ -3,7 +3,7 @@
 // pot's value, NoteRef, the controller list's entry and the two radio choices.
 #pragma once
 
-#include "app/ConverterSetup.h"
+#include "converter/ConverterSetup.h"
 #include "session/RegistryKey.h"
 
 #include <string>

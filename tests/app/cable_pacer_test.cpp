@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/CablePacer.h"
-#include "app/ParameterMessage.h"
+#include "converter/CablePacer.h"
+#include "converter/ParameterMessage.h"
 
 #include <gtest/gtest.h>
 

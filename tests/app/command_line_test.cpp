@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line over the virtual ports: what it prints, stores, sends and returns.
 #include "app/CommandLine.h"
-#include "app/SetupFile.h"
 #include "parameter_bytes.h"
 #include "session/RegistryKey.h"
+#include "session/SetupFiles.h"
 #include "session/StoredSetup.h"
 #include "temporary_config.h"
 #include "virtual_midi_test.h"

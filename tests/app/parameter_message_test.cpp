@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ControllerNames.h"
-#include "app/NoteName.h"
-#include "app/ParameterMessage.h"
+#include "converter/ControllerNames.h"
+#include "converter/NoteName.h"
+#include "converter/ParameterMessage.h"
 
 #include <gtest/gtest.h>
 

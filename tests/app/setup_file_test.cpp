@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ConverterSetup.h"
-#include "app/ParameterMessage.h"
-#include "app/SetupFile.h"
+#include "converter/ConverterSetup.h"
+#include "converter/ParameterMessage.h"
+#include "session/SetupFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // checks them byte for byte.
 #pragma once
 
-#include "app/ParameterMessage.h"
+#include "converter/ParameterMessage.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping the converter in step with the window: every parameter sent at once, and values
 // learned from what the MIDI input plays.
-#include "app/NoteName.h"
+#include "converter/NoteName.h"
 #include "session/RegistryKey.h"
 #include "window_fixture.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Setups as .syx files in the window: saved, opened (by the buttons' path, a drop, or at start)
 // and sent as Send all sends; a bad file is said and changes nothing.
-#include "app/SetupFile.h"
+#include "session/SetupFiles.h"
 #include "window_fixture.h"
 
 #include <QDropEvent>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ExceptionDisplay.h"
-#include "app/NoteName.h"
+#include "converter/NoteName.h"
 #include "session/RegistryKey.h"
 #include "window_fixture.h"
 

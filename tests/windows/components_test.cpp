@@ -2,7 +2,7 @@
 // The MIDI components on the real multimedia API with no MIDI device installed. The system's
 // own error texts differ between Windows and Wine, so they are compared with ErrorText, never
 // with words of their own; the components' own texts are compared exactly.
-#include "app/ParameterMessage.h"
+#include "converter/ParameterMessage.h"
 #include "expect_raises.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"

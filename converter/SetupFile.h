@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 struct SetupFileContents {
     // Empty when the file could be used; otherwise why not, and nothing else counts.
@@ -24,8 +25,5 @@ inline constexpr std::size_t kMaxSetupFileBytes = 1024 * 1024;
 
 // The parameter messages of a whole file's bytes.
 SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const ConverterSetup& base);
-// Reads and parses a file; the error names the file.
-SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& base);
-// Replaces the file at `path` with the setup's messages, whole or not at all, never through a
-// device, a FIFO or a read-only file. Empty on success, else what went wrong, naming the file.
-std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup);
+// The file's bytes for a setup: its messages, one after another.
+std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup);

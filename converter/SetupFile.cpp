@@ -2,7 +2,6 @@
 #include "SetupFile.h"
 
 #include "ParameterMessage.h"
-#include "platform/file_replace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -73,6 +72,13 @@ void apply(ConverterSetup& setup, const Parameter& parameter) {
 
 }  // namespace
 
+std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& message : setup.messages())
+        bytes.insert(bytes.end(), message.begin(), message.end());
+    return bytes;
+}
+
 SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const ConverterSetup& base) {
     SetupFileContents contents{{}, base, 0};
     const auto fail = [&](std::string reason) {
@@ -126,41 +132,4 @@ SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const Conv
         return fail("The file holds no RDN417 parameter message (" +
                     std::to_string(contents.skipped) + " for other devices)");
     return contents;
-}
-
-SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& base) {
-    const auto named = [&](SetupFileContents contents) {
-        if (!contents.error.empty())
-            contents.error = path + ": " + contents.error + ".";
-        return contents;
-    };
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error)
-        return named({"It cannot be read: " + error.message(), base, 0});
-    if (std::filesystem::is_directory(status))
-        return named({"It is a folder, not a file", base, 0});
-    if (!std::filesystem::is_regular_file(status))
-        return named({"It is not a regular file", base, 0});
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return named({std::string("It cannot be opened: ") + std::strerror(errno), base, 0});
-    // At most one byte more than accepted: that tells a file that is too large without
-    // reading all of it.
-    const auto size = std::filesystem::file_size(path, error);
-    std::vector<std::uint8_t> bytes(std::min<std::uintmax_t>(error ? 0 : size, kMaxSetupFileBytes) +
-                                    1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad())
-        return named({"It cannot be read", base, 0});
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return named(ParseSetupFile(bytes, base));
-}
-
-std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup) {
-    std::string bytes;
-    for (const auto& message : setup.messages())
-        bytes.append(message.begin(), message.end());
-    const std::string failed = platform::ReplaceFileSafely(path, bytes);
-    return failed.empty() ? failed : path + ": It cannot be saved: " + failed + ".";
 }
