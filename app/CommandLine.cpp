@@ -377,6 +377,8 @@ void store(StoredSettings& settings, const ConverterSetup& setup, std::ostream& 
         }
         WriteStoredSetup(*settings.key, setup, &settings.reading);
         settings.key->Close();
+        // Other copies and the window may use the settings again while this one sends.
+        settings.transaction.reset();
     } catch (const std::exception& error) {
         const std::string reason = error.what();
         err << "rdn417-config: the setup could not be stored"
