@@ -460,9 +460,9 @@ int run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     if (options.show)
         out << setup.describe();
     if (options.saveFile == "-") {
-        for (const auto& message : setup.messages())
-            out.write(reinterpret_cast<const char*>(message.data()),
-                      static_cast<std::streamsize>(message.size()));
+        const std::vector<std::uint8_t> bytes = SetupFileBytes(setup);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     } else if (options.saveFile) {
         if (const std::string error = WriteSetupFile(*options.saveFile, setup); !error.empty()) {
             err << "rdn417-config: " << error << "\n";
