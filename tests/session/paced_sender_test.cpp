@@ -52,8 +52,13 @@ TEST_F(PacedSenderTest, APortThatFinishesLateHoldsTheNextMessageBack) {
 }
 
 TEST_F(PacedSenderTest, AMessageThatFailsWhenItsTimeComesIsReportedOnce) {
+    // Half a second on the cable: the message behind it waits, however busy this machine is.
+    std::vector<std::uint8_t> bulk(1500, 0x00);
+    bulk.front() = 0xF0;
+    bulk[1] = 0x7D;
+    bulk.back() = 0xF7;
     virtual_midi::FailNext(platform::midi::Operation::OutLongMsg, MIDIERR_NODEVICE, 1);
-    sender_.send(Parameter(0, 126, 1));
+    sender_.send(bulk);
     sender_.send(Parameter(0, 126, 2));  // waits for the cable, then fails
     EXPECT_THROW(sender_.drain(std::chrono::seconds(5)), std::exception);
     sender_.send(Parameter(0, 126, 3));
@@ -61,7 +66,7 @@ TEST_F(PacedSenderTest, AMessageThatFailsWhenItsTimeComesIsReportedOnce) {
     std::vector<std::exception_ptr> failures;
     sender_.setOnFailure([&](std::exception_ptr failure) { failures.push_back(failure); });
     virtual_midi::FailNext(platform::midi::Operation::OutLongMsg, MIDIERR_NODEVICE, 1);
-    sender_.send(Parameter(0, 126, 4));
+    sender_.send(bulk);
     sender_.send(Parameter(0, 126, 5));
     ASSERT_TRUE(PumpUntil([&] { return !failures.empty(); }));
     EXPECT_EQ(failures.size(), 1u);
