@@ -5,23 +5,7 @@
 #include "platform/win32.h"
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
-#include <vector>
-
-// The names of the ports 0 .. count - 1, as their capability records give them; a query that
-// fails raises.
-template <typename Caps, typename Query>
-std::vector<std::string> PortNames(UINT count, Query query) {
-    std::vector<std::string> names;
-    for (UINT i = 0; i < count; ++i) {
-        Caps caps{};
-        if (query(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
-            throw std::runtime_error("A MIDI port could not be queried");
-        names.emplace_back(caps.szPname);
-    }
-    return names;
-}
 
 // Queries the capability records of the port numbers first, first + 1, ..., count - 1 and
 // returns the first number whose name equals `name` byte for byte, or count when none does.
