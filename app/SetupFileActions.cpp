@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QMimeData>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 
 #include <utility>
@@ -41,13 +42,14 @@ SetupFileActions::SetupFileActions(QWidget& window, QAbstractButton& openButton,
             openFile(FromQString(path));
     };
     const auto askSave = [this] {
-        QString path =
-            QFileDialog::getSaveFileName(&window_, QStringLiteral("Save the setup"), {}, kFilter);
-        if (path.isEmpty())
+        // The dialog adds the extension to a name that has none before it asks whether an
+        // existing file may be replaced, so that the question is asked of the file written.
+        QFileDialog dialog(&window_, QStringLiteral("Save the setup"), {}, kFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("syx"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return;
-        if (!path.contains(QLatin1Char('.')))
-            path += QStringLiteral(".syx");
-        saveFile(FromQString(path));
+        saveFile(FromQString(dialog.selectedFiles().front()));
     };
     connect(&openButton, &QAbstractButton::clicked, this, askOpen);
     connect(&saveButton, &QAbstractButton::clicked, this, askSave);
@@ -94,7 +96,9 @@ bool SetupFileActions::eventFilter(QObject* watched, QEvent* event) {
         const QString path = droppedFile(drop->mimeData());
         if (!path.isEmpty()) {
             drop->acceptProposedAction();
-            openFile(FromQString(path));
+            // The drag source waits until the drop returns: the file is opened, and any box
+            // about it shown, once it has.
+            QTimer::singleShot(0, this, [this, path] { openFile(FromQString(path)); });
         }
         return true;
     }

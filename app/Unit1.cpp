@@ -5,6 +5,7 @@
 #include "ComboBoxes.h"
 #include "ExceptionDisplay.h"
 #include "LearnToggles.h"
+#include "PageKeys.h"
 #include "PortProblem.h"
 #include "PostedMessagePump.h"
 #include "Text.h"
@@ -23,6 +24,7 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -74,12 +76,22 @@ TForm1::TForm1(QWidget* parent)
             button->setStyle(captionStyle);
     }
     RequireFocusForWheel(*this);
+    AddPageKeys(*PageControl1);
     setFixedSize(size());
     move(DefaultPosition);
-    // The NoteRef panel is drawn in the system's window-text colour.
+    // The NoteRef panel is drawn in the system's window-text colour. Each pot's panel is sunk
+    // without a grey edge above and to the left, so that nothing next to a pot's focus frame
+    // is as light as the frame.
     QPalette panel = Panel2->palette();
     panel.setColor(QPalette::Window, palette().color(QPalette::WindowText));
     Panel2->setPalette(panel);
+    for (QFrame* pot : {Panel1, Panel2, Panel11}) {
+        QPalette sunk = pot->palette();
+        sunk.setColor(QPalette::Dark, sunk.color(QPalette::Window));
+        pot->setPalette(sunk);
+    }
+    // NoteRef is shown by its note name, whatever sets it.
+    potnote->setValueText([](std::int32_t note) { return ToQString(NoteName(note, 0, true)); });
 
     // Before the components are made, since they list the ports of the system in use.
     LoadMidiSystem();
@@ -364,7 +376,6 @@ void TForm1::FillControllerList() {
 
 void TForm1::potnoteChange(QObject*) {
     SendParameter(channel(), pcNoteRef, potnote->State());
-    potnote->setText(ToQString(NoteName(potnote->State(), 0, true)));
 }
 
 void TForm1::ComboBox3Change(QObject*) {

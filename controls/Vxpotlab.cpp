@@ -1,18 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Vxpotlab.h"
 
+#include "Contrast.h"
 #include "Int32.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPalette>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
+#include <QPen>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -35,7 +37,9 @@ class PotAccessible : public QAccessibleWidget, public QAccessibleValueInterface
         return QAccessibleWidget::interface_cast(type);
     }
     QVariant currentValue() const override { return pot()->State(); }
-    void setCurrentValue(const QVariant& value) override { pot()->setState(value.toInt()); }
+    void setCurrentValue(const QVariant& value) override {
+        pot()->ChangeByUser(value.toLongLong());
+    }
     QVariant maximumValue() const override { return pot()->Max(); }
     QVariant minimumValue() const override { return pot()->Min(); }
     QVariant minimumStepSize() const override { return 1; }
@@ -80,7 +84,7 @@ void Tvxpotlab::setKeyboardControl(bool value) {
     update();
 }
 
-void Tvxpotlab::stepTo(std::int64_t value) {
+void Tvxpotlab::ChangeByUser(std::int64_t value) {
     const std::int32_t next =
         limited(static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX)));
     if (next == state_)
@@ -97,18 +101,18 @@ void Tvxpotlab::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Up:
         case Qt::Key_Right:
-            return stepTo(state + 1);
+            return ChangeByUser(state + 1);
         case Qt::Key_Down:
         case Qt::Key_Left:
-            return stepTo(state - 1);
+            return ChangeByUser(state - 1);
         case Qt::Key_PageUp:
-            return stepTo(state + 10);
+            return ChangeByUser(state + 10);
         case Qt::Key_PageDown:
-            return stepTo(state - 10);
+            return ChangeByUser(state - 10);
         case Qt::Key_Home:
-            return stepTo(min_);
+            return ChangeByUser(min_);
         case Qt::Key_End:
-            return stepTo(max_);
+            return ChangeByUser(max_);
         default:
             return QLabel::keyPressEvent(event);
     }
@@ -122,7 +126,7 @@ void Tvxpotlab::wheelEvent(QWheelEvent* event) {
     const int steps = wheelTurn_ / 120;
     wheelTurn_ %= 120;
     if (steps != 0)
-        stepTo(static_cast<std::int64_t>(state_) + steps);
+        ChangeByUser(static_cast<std::int64_t>(state_) + steps);
     event->accept();
 }
 
@@ -130,11 +134,17 @@ void Tvxpotlab::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
     if (!hasFocus())
         return;
-    QStylePainter painter(this);
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    focus.backgroundColor = palette().color(QPalette::Window);
-    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    // Two pixels along the edge, where the text does not reach, in a colour that stands out
+    // from the pot's background inside and its parent's outside.
+    QPainter painter(this);
+    const QColor outside = parentWidget() != nullptr
+                               ? parentWidget()->palette().color(parentWidget()->backgroundRole())
+                               : palette().color(QPalette::Window);
+    painter.setPen(QPen(StandingOut(palette().color(QPalette::Highlight),
+                                    palette().color(backgroundRole()), outside),
+                        2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
 
 void Tvxpotlab::setAutoSize(bool value) {
@@ -165,10 +175,19 @@ std::int32_t Tvxpotlab::valueAt(int c) const {
     return int32::div(int32::mul(int32::sub(max_, min_), int32::sub(dragAnchor_, c)), cursorRange_);
 }
 
-void Tvxpotlab::showState() {
-    setText(QString::number(state_));
+void Tvxpotlab::setValueText(TValueText valueText) {
+    valueText_ = std::move(valueText);
+    showText();
+}
+
+void Tvxpotlab::showText() {
+    setText(valueText_ ? valueText_(state_) : QString::number(state_));
     if (autoSize_)
         adjustSize();
+}
+
+void Tvxpotlab::showState() {
+    showText();
     repaint();
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent changed(this, state_);
@@ -201,9 +220,7 @@ void Tvxpotlab::PointerMoved(TShiftState shift, int x, int y) {
     // Min or Max may have been changed from code during the drag.
     if (dragging_ && canTrackPointer()) {
         state_ = limited(valueAt(coordinate(x, y)));
-        setText(QString::number(state_));
-        if (autoSize_)
-            adjustSize();
+        showText();
         moved_ = true;
         if (alwayDetect_)
             OnChange(this);

@@ -4,7 +4,8 @@
 // step coarse. With KeyboardControl on (off by default) it also takes the focus and steps with
 // the arrow keys, Page Up/Down (ten steps), Home/End (the limits) and the wheel. Every change
 // by the user raises OnChange; setting State from code never does. Screen readers find it as a
-// slider named after its accessible name (or its hint) whose value is the text it shows.
+// slider named after its accessible name (or its hint) whose value is the text it shows, and a
+// value a screen reader sets is a change by the user.
 #pragma once
 
 #include "ShiftState.h"
@@ -37,6 +38,7 @@ class Tvxpotlab : public QLabel {
     Q_ENUM(tOrientation)
 
     using TChangeEvent = std::function<void(QObject* sender)>;
+    using TValueText = std::function<QString(std::int32_t value)>;
 
     explicit Tvxpotlab(QWidget* parent = nullptr);
 
@@ -73,6 +75,11 @@ class Tvxpotlab : public QLabel {
 
     // Raised with the pot as sender after each change the user makes.
     TChangeEvent OnChange = [](QObject*) {};
+    // How State is shown, whatever set it: the number unless told otherwise.
+    void setValueText(TValueText valueText);
+    // A change the user makes (a key, the wheel, a screen reader): limited, shown, and
+    // reported through OnChange when it changes State.
+    void ChangeByUser(std::int64_t value);
 
     // The reactions to the mouse, in the pot's own coordinates.
     void ButtonPressed(TMouseButton button, TShiftState shift, int x, int y);
@@ -96,8 +103,8 @@ class Tvxpotlab : public QLabel {
     std::int32_t limited(std::int32_t value) const;
     // Shows State and draws the pot at once.
     void showState();
-    // A step from the keyboard or the wheel: limited, shown and reported when it changes State.
-    void stepTo(std::int64_t value);
+    // Sets the text from State.
+    void showText();
 
     std::int32_t state_ = 0;
     std::int32_t min_ = 0;
@@ -108,6 +115,7 @@ class Tvxpotlab : public QLabel {
     bool autoSize_ = true;
     bool keyboardControl_ = false;
     int wheelTurn_ = 0;
+    TValueText valueText_;
 
     bool dragging_ = false;
     bool moved_ = false;

@@ -2,10 +2,12 @@
 // The window without a mouse: the wheel changes only the combo that has the focus, the pots
 // step with keys and the wheel and are read by a screen reader; and learning says what it
 // awaits, needs an input port, and makes a learned controller the aux source.
+#include "controls/Contrast.h"
 #include "window_fixture.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QTabBar>
 #include <QWheelEvent>
 
 namespace {
@@ -67,12 +69,64 @@ TEST_F(Keyboard, ThePotsTakeTheFocusInTurnAndStepAsTheMouseDoes) {
     EXPECT_EQ(received().back(), Parameter(1, 126, 1));
 }
 
-TEST_F(Keyboard, AScreenReaderReadsEachPotByItsHintAndShownValue) {
+// A value set by a screen reader is sent as a key's step is, and read back as a note name.
+// The frame of the pot that has the focus stands out 3:1 from what the same pixels show without
+// the focus and from the panel around the pot.
+TEST_F(Keyboard, TheFocusFrameOfEachPotCanBeSeen) {
+    TForm1& form = Activated(create());
+    for (Tvxpotlab* pot : {form.potcanal, form.potnote, form.vxpotlab1}) {
+        const std::string name = pot->toolTip().toStdString();
+        form.ComboBox3->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !pot->hasFocus(); }, 5000));
+        const QImage before = pot->grab().toImage();
+        pot->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pot->hasFocus(); }, 5000));
+        const QImage focused = pot->grab().toImage();
+        const QRect at = pot->geometry();
+        const QColor around = pot->parentWidget()
+                                  ->grab(QRect(at.left() - 1, at.center().y(), 1, 1))
+                                  .toImage()
+                                  .pixelColor(0, 0);
+        for (const QPoint frame :
+             {QPoint(0, focused.height() / 2), QPoint(focused.width() / 2, 0)}) {
+            const QColor mark = focused.pixelColor(frame);
+            EXPECT_GE(ContrastRatio(mark, before.pixelColor(frame)), 3.0) << name;
+            EXPECT_GE(ContrastRatio(mark, around), 3.0) << name;
+        }
+    }
+}
+
+// Ctrl+Tab and Ctrl+Page Down go on, Ctrl+Shift+Tab and Ctrl+Page Up go back, round the ends,
+// from a pot that takes keys itself; the tab bar is named after the page it shows.
+TEST_F(Keyboard, ThePageKeysChangePagesWhereverTheFocusIs) {
+    TForm1& form = Activated(create());
+    form.potnote->setFocus();
+    const int last = form.PageControl1->count() - 1;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int page;
+    } steps[] = {{Qt::Key_Tab, Qt::ControlModifier, 1},
+                 {Qt::Key_PageDown, Qt::ControlModifier, 2},
+                 {Qt::Key_PageUp, Qt::ControlModifier, 1},
+                 {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+                 {Qt::Key_PageUp, Qt::ControlModifier, last}};
+    for (const auto& step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key, step.modifiers);
+        EXPECT_EQ(form.PageControl1->currentIndex(), step.page) << step.key;
+    }
+    EXPECT_EQ(form.PageControl1->tabBar()->accessibleName(), "About...");
+    EXPECT_TRUE(received().empty());
+}
+
+TEST_F(Keyboard, AScreenReaderReadsEachPotByItsHintAndShownValueAndSetsIt) {
     TForm1& form = create();
-    form.potnote->setState(64);
-    form.potnote->OnChange(form.potnote);
+    EXPECT_EQ(form.potnote->text(), "C -1");
     QAccessibleInterface* note = QAccessible::queryAccessibleInterface(form.potnote);
     ASSERT_NE(note, nullptr);
+    ASSERT_NE(note->valueInterface(), nullptr);
+    note->valueInterface()->setCurrentValue(64.0);
+    EXPECT_EQ(received(), std::vector<Bytes>{Parameter(0, 126, 64)});
     EXPECT_EQ(note->role(), QAccessible::Slider);
     EXPECT_EQ(note->text(QAccessible::Name) + ", " + note->text(QAccessible::Value),
               "Lowest MIDI Note, E 3");

@@ -32,7 +32,7 @@ const Placed kControls[] = {
     {"Panel11", "GroupBox19", {60, 28, 37, 16}, "", ""},
     {"potcanal", "Panel11", {1, 1, 32, 13}, "1", "MIDI Channel"},
     {"Panel2", "GroupBox19", {60, 56, 37, 16}, "", ""},
-    {"potnote", "Panel2", {5, 1, 28, 13}, "12", "Lowest MIDI Note"},
+    {"potnote", "Panel2", {5, 1, 28, 13}, "C -1", "Lowest MIDI Note"},
     {"RadioOct", "GroupBox19", {124, 24, 61, 17}, "1V/Oct", ""},
     {"RadioTable", "GroupBox19", {124, 52, 97, 17}, "48 Notes Table", ""},
     {"GroupBox7", "TabSheet1", {0, 88, 325, 85}, "Aux CV", ""},

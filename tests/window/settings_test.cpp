@@ -59,7 +59,7 @@ TEST_F(Settings, EverythingStoredComesBackAndNothingIsSentWhileLoading) {
     EXPECT_EQ(form.MidiOutput1->ProductName(), "Virtual Loopback Out");
     EXPECT_EQ(form.potcanal->State(), 3);
     EXPECT_EQ(form.potnote->State(), 36);
-    EXPECT_EQ(form.potnote->text(), "36");
+    EXPECT_EQ(form.potnote->text(), "C 1");
     EXPECT_EQ(form.ComboBox3->currentIndex(), 8);
     // "VOCT" 0 selects the table and sends nothing, and "VELO" after it is still applied.
     EXPECT_TRUE(form.RadioTable->isChecked());
@@ -102,7 +102,7 @@ TEST_F(Settings, StoredValuesAreLimitedByTheControls) {
     TForm1& form = create();
     EXPECT_EQ(form.potcanal->State(), 16);
     EXPECT_EQ(form.potnote->State(), 0);
-    EXPECT_EQ(form.potnote->text(), "0");
+    EXPECT_EQ(form.potnote->text(), "C -2");
     EXPECT_EQ(form.ComboBox3->currentIndex(), -1);
 }
 
