@@ -24,6 +24,12 @@ struct HeldMessage {
 };
 bool holding = false;
 std::vector<HeldMessage> held;
+bool toStandardError = false;
+
+void print(const std::string& text) {
+    std::fprintf(stderr, "%s\n", ExceptionText(text).c_str());
+    std::fflush(stderr);
+}
 
 }  // namespace
 
@@ -40,10 +46,22 @@ void ShowHeldMessages(QWidget* parent) {
 void PrintHeldMessages() {
     holding = false;
     for (const HeldMessage& message : std::exchange(held, {}))
-        std::fprintf(stderr, "%s\n", ExceptionText(message.text).c_str());
+        print(message.text);
+}
+
+MessagesToStandardError::MessagesToStandardError() : before_(std::exchange(toStandardError, true)) {
+    PrintHeldMessages();
+}
+
+MessagesToStandardError::~MessagesToStandardError() {
+    toStandardError = before_;
 }
 
 void ShowMessage(QMessageBox::Icon icon, const std::string& text, QWidget* parent) {
+    if (toStandardError) {
+        print(text);
+        return;
+    }
     if (holding) {
         held.push_back({icon, text});
         return;

@@ -23,6 +23,18 @@ void HoldMessages();
 void ShowHeldMessages(QWidget* parent);
 // Holds no more; what waited goes to the standard error (a window closed before it was shown).
 void PrintHeldMessages();
+// While one lives, every box is written to the standard error instead: the program is ending
+// with nobody to click (a signal, a session that ends without interaction).
+class MessagesToStandardError {
+  public:
+    MessagesToStandardError();
+    ~MessagesToStandardError();
+    MessagesToStandardError(const MessagesToStandardError&) = delete;
+    MessagesToStandardError& operator=(const MessagesToStandardError&) = delete;
+
+  private:
+    bool before_;
+};
 // Shows whatever `error` holds; nothing for null.
 void ShowException(const std::exception_ptr& error);
 

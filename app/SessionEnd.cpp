@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SessionEnd.h"
 
+#include "ExceptionDisplay.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -18,6 +20,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #endif
 
 namespace {
@@ -25,13 +28,31 @@ namespace {
 #ifndef _WIN32
 // The socket pair between the handlers and the event loop; the handlers write to [1].
 int wakeup[2] = {-1, -1};
+// How long the program may take to end after the first signal, whatever it is doing.
+constexpr unsigned kEndingSeconds = 5;
+volatile std::sig_atomic_t signalledBefore = 0;
 
-void onSignal(int) {
+void say(const char* text) {
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, std::strlen(text));
+}
+
+void onSignal(int number) {
     const int saved = errno;
+    if (signalledBefore != 0) {
+        say("rdn417-config: a second signal ends the program at once\n");
+        _exit(128 + number);
+    }
+    signalledBefore = 1;
+    alarm(kEndingSeconds);
     const char byte = 1;
     // A full socket already holds a byte that has not been read: nothing is lost.
     [[maybe_unused]] const ssize_t written = write(wakeup[1], &byte, 1);
     errno = saved;
+}
+
+void onEndingTooLong(int) {
+    say("rdn417-config: still running 5 seconds after the signal to end; ended now\n");
+    _exit(1);
 }
 #endif
 
@@ -55,10 +76,21 @@ SessionEnd::SessionEnd(QWidget& window, std::function<void()> save)
         action.sa_flags = SA_RESTART;
         for (int number : {SIGTERM, SIGHUP, SIGINT})
             sigaction(number, &action, nullptr);
+        action.sa_handler = &onEndingTooLong;
+        sigaction(SIGALRM, &action, nullptr);
     }
 #endif
 #if QT_CONFIG(sessionmanager)
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { save_(); });
+    // A box is shown only where the session manager lets the program ask the user.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (manager.allowsInteraction()) {
+            save_();
+            manager.release();
+            return;
+        }
+        MessagesToStandardError quiet;
+        save_();
+    });
 #endif
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
@@ -73,9 +105,11 @@ SessionEnd::~SessionEnd() {
 }
 
 void SessionEnd::signalled() {
-    // A second signal while the window closes changes nothing.
     if (std::exchange(ending_, true))
         return;
+    // Nobody waits at the screen to close a box: what it would say goes to the standard error,
+    // and a box already open closes as the program quits.
+    quiet_ = std::make_unique<MessagesToStandardError>();
     window_.close();
     QCoreApplication::quit();
 }
@@ -84,8 +118,10 @@ bool SessionEnd::nativeEventFilter(const QByteArray& type, void* message, qintpt
 #ifdef _WIN32
     if (type == "windows_generic_MSG") {
         const MSG* msg = static_cast<const MSG*>(message);
-        if (msg->message == WM_ENDSESSION && msg->wParam == TRUE)
+        if (msg->message == WM_ENDSESSION && msg->wParam == TRUE) {
+            MessagesToStandardError quiet;
             save_();
+        }
     }
 #else
     static_cast<void>(type);

@@ -2,7 +2,9 @@
 // The end of a desktop session ends the program as closing its window does, with the settings
 // saved: on SIGTERM, SIGHUP and SIGINT, the session manager's request to save, and Windows'
 // WM_ENDSESSION. The work is done on the GUI thread, never in a signal handler: a handler only
-// writes a byte that Qt's event loop reads.
+// writes a byte that Qt's event loop reads. After a signal the program ends within seconds
+// whatever happens: boxes go to the standard error, a second signal ends it at once, and so
+// does a deadline.
 #pragma once
 
 #include <QAbstractNativeEventFilter>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class MessagesToStandardError;
 class QSocketNotifier;
 class QWidget;
 
@@ -31,5 +34,6 @@ class SessionEnd : public QObject, public QAbstractNativeEventFilter {
     QWidget& window_;
     std::function<void()> save_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<MessagesToStandardError> quiet_;
     bool ending_ = false;
 };

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -38,14 +39,34 @@ TEST(SessionEnd, EachSignalADesktopSendsSavesTheSettingsOnceAndEndsTheProgram) {
                               RDN417_PROGRAM});
         ASSERT_TRUE(catches(program.pid(), number)) << number << ": " << program.output();
         program.signal(number);
-        // A second signal while it saves changes nothing.
-        program.signal(number);
         EXPECT_EQ(program.exitCode(std::chrono::seconds(30)), 0) << number << program.output();
         const std::string saved = config.read();
         for (const char* value : {"\"PX\"", "\"CAN\"=dword:00000001", "\"NREF\"=dword:0000000c",
                                   "\"VELO\"", "\"midiOUTName\"=\"RDN417 Simulator\""})
             EXPECT_NE(saved.find(value), std::string::npos) << number << ": " << value << saved;
     }
+}
+
+// A box on the screen (a stored value of the wrong type) and a read-only settings file, whose
+// box would wait for a click: the program ends all the same, and says why on the standard error.
+TEST(SessionEnd, ASignalEndsTheProgramWhateverBoxItWouldShow) {
+    TemporaryConfig config;
+    config.write(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Korvalen\\RDN417_V28]\n"
+        "\"NREF\"=\"garbage\"\n");
+    std::filesystem::permissions(config.hive(), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
+    ChildProcess program({"env", "XDG_CONFIG_HOME=" + config.folder().parent_path().string(),
+                          "QT_QPA_PLATFORM=offscreen", "RDN417_MIDI_BACKEND=virtual",
+                          RDN417_PROGRAM});
+    ASSERT_TRUE(catches(program.pid(), SIGTERM)) << program.output();
+    program.signal(SIGTERM);
+    const auto start = std::chrono::steady_clock::now();
+    const int code = program.exitCode(std::chrono::seconds(20));
+    EXPECT_NE(code, -1) << program.output();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    EXPECT_NE(program.output().find("read-only"), std::string::npos) << program.output();
 }
 
 }  // namespace
