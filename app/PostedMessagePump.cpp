@@ -7,7 +7,23 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-void InstallPostedMessagePump() {
+#include <utility>
+
+namespace {
+
+std::function<void(const std::exception_ptr&)> failureHandler;
+
+void failed(const std::exception_ptr& error) {
+    if (failureHandler)
+        failureHandler(error);
+    else
+        ShowException(error);
+}
+
+}  // namespace
+
+void InstallPostedMessagePump(std::function<void(const std::exception_ptr&)> onFailure) {
+    failureHandler = std::move(onFailure);
 #ifndef _WIN32
     static QSocketNotifier* notifier = nullptr;
     if (notifier != nullptr)
@@ -15,11 +31,15 @@ void InstallPostedMessagePump() {
     // A child of the application object: it lives as long as the event loop.
     notifier = new QSocketNotifier(platform::PostedMessageFd(), QSocketNotifier::Read,
                                    QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated,
-                     [] { Guarded([] { platform::DispatchPostedMessages(); }); });
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        try {
+            platform::DispatchPostedMessages();
+        } catch (...) {
+            failed(std::current_exception());
+        }
+    });
 #else
-    // Qt's loop dispatches them; what a procedure raises is shown as a handler's would be.
-    platform::SetProcedureExceptionHandler(
-        [](const std::exception_ptr& error) { ShowException(error); });
+    // Qt's loop dispatches them.
+    platform::SetProcedureExceptionHandler(failed);
 #endif
 }

@@ -38,6 +38,10 @@ constexpr const char* kStoredPortName = "Creative Sound Blaster MPU-401";
 constexpr const char* kNoInputPort =
     "There is no MIDI input port. The converter is set through the output alone; learning "
     "from a keyboard needs an input";
+constexpr const char* kNoOutputPort =
+    "There is no MIDI output port, so no change reaches the converter. Connect the "
+    "converter's MIDI interface and switch it on; its port can then be picked as \"Out\" on "
+    "the MIDI page";
 
 // Sets the cursor to the hourglass for as long as it lives.
 class HourglassCursor {
@@ -58,7 +62,11 @@ constexpr UINT kPortsChanged = WM_USER + 1;
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QWidget(parent), portWatch_([this](HWND, UINT message, WPARAM, LPARAM) {
+    : QWidget(parent),
+      sendProblems_(
+          [this] { return cmbOutput->chosen().name; },
+          [this](const std::string& text) { ShowMessage(QMessageBox::Warning, text, this); }),
+      portWatch_([this](HWND, UINT message, WPARAM, LPARAM) {
           if (message == kPortsChanged)
               Guarded([this] { RelistMidiDevices(); });
           return LRESULT{0};
@@ -102,8 +110,8 @@ TForm1::TForm1(QWidget* parent)
     MidiOutput1 = &components_.Create<TMidiOutput>();
     MidiInput1 = &components_.Create<TMidiInput>();
     converter_ = std::make_unique<PacedSender>(*MidiOutput1);
-    // A waiting message that fails when its time comes is shown as any failed send.
-    converter_->setOnFailure([](std::exception_ptr failure) { ShowException(failure); });
+    // A waiting message that fails when its time comes is said as any failed send.
+    converter_->setOnFailure([this](std::exception_ptr failure) { sendProblems_.failed(failure); });
     MidiOutput1->SetProductName(kStoredPortName);
     MidiInput1->SetProductName(kStoredPortName);
     MidiInput1->SetSysexBufferSize(4096);
@@ -112,7 +120,16 @@ TForm1::TForm1(QWidget* parent)
     // used only while a learn toggle is on.
     MidiInput1->OnMidiInput = [this](TObject*) { Guarded([this] { readMidiInput(); }); };
 
-    InstallPostedMessagePump();
+    // A message that the port took and then could not send is said as any failed send.
+    InstallPostedMessagePump([this](const std::exception_ptr& failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const EmidioutputError&) {
+            sendProblems_.failed(failure);
+        } catch (...) {
+            ShowException(failure);
+        }
+    });
     setupFiles_ = new SetupFileActions(
         *this, *ButtonOpenSetup, *ButtonSaveSetup, [this] { return CurrentSetup(); },
         [this](const ConverterSetup& setup) { OpenSetup(setup); });
@@ -126,6 +143,7 @@ TForm1::~TForm1() {
     if (!shown_)
         PrintHeldMessages();
     platform::WatchMidiPorts(nullptr, 0);
+    InstallPostedMessagePump();
 }
 
 void TForm1::connectHandlers() {
@@ -252,11 +270,12 @@ void TForm1::OpenMidiDevices() {
     // the converter is configured through the output alone.
     std::exception_ptr inputError;
     try {
-        // With no input port at all there is nothing to open, and that is said once.
-        if (cmbInput->holdsNoPort() && cmbInput->missing().empty()) {
-            if (!std::exchange(saidNoInput_, true))
-                throw std::runtime_error(kNoInputPort);
-        } else {
+        // With no input port at all there is nothing to open: normal for a rig that only
+        // sets the converter, so the In list says it rather than a box.
+        const bool noInput = cmbInput->holdsNoPort() && cmbInput->missing().empty();
+        cmbInput->setToolTip(noInput ? ToQString(ExceptionText(kNoInputPort)) : QString());
+        cmbInput->setAccessibleDescription(cmbInput->toolTip());
+        if (!noInput) {
             OpenPort(PortKind::Input, cmbInput->chosen().name, [this] {
                 MidiInput1->SetProductName(cmbInput->selectedPort());
                 MidiInput1->Open();
@@ -268,6 +287,8 @@ void TForm1::OpenMidiDevices() {
     }
     learning_->setInput(MidiInput1->State() == psOpen ? cmbInput->currentText() : QString());
     try {
+        if (cmbOutput->holdsNoPort() && cmbOutput->missing().empty())
+            throw std::runtime_error(kNoOutputPort);
         OpenPort(PortKind::Output, cmbOutput->chosen().name, [this] {
             MidiOutput1->SetProductName(cmbOutput->selectedPort());
             // A refused open is said with the platform's reason, as the command line says it.
@@ -307,12 +328,22 @@ void TForm1::ReopenMidiDevices() {
 void TForm1::SendParameter(int channel, int code, int value) {
     if (!CheckBox38->isChecked() || loadingSettings_)
         return;
-    converter_->send(ParameterMessage(channel, code, value));
+    sendProblems_.beginSingle();
+    send(ParameterMessage(channel, code, value));
 }
 
 void TForm1::SendControlChange(int channel, int controller, int value) {
     const ShortMessage message = ControlChangeMessage(channel, controller, value);
-    converter_->send(std::array{message.status, message.data1, message.data2});
+    sendProblems_.beginSingle();
+    send(std::array{message.status, message.data1, message.data2});
+}
+
+void TForm1::send(std::span<const std::uint8_t> message) {
+    try {
+        converter_->send(message);
+    } catch (...) {
+        sendProblems_.failed(std::current_exception());
+    }
 }
 
 void TForm1::SendModeFlags() {

@@ -5,6 +5,7 @@
 
 #include "LearnToggles.h"
 #include "PortCombo.h"
+#include "SendProblems.h"
 #include "SetupFileActions.h"
 #include "converter/ConverterSetup.h"
 #include "midi/Component.h"
@@ -16,8 +17,10 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -106,6 +109,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     bool fillPortCombos(const ChosenPort& input, const ChosenPort& output);
     // Sets the controls to the setup; nothing is sent.
     void showSetup(const ConverterSetup& setup);
+    // Sends through the paced output; a failure is said by sendProblems_.
+    void send(std::span<const std::uint8_t> message);
     // The channel of every message: the channel pot's value minus one.
     int channel() const { return potcanal->State() - 1; }
 
@@ -113,14 +118,12 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     TComponent components_;
     // Everything for the converter leaves through it, at its cable's pace.
     std::unique_ptr<PacedSender> converter_;
+    SendProblems sendProblems_;
     LearnToggles* learning_;  // owned by its line
     bool shown_ = false;
     SetupFileActions* setupFiles_ = nullptr;
     // While stored settings or a setup are shown; nothing is sent then.
     bool loadingSettings_ = false;
-    // The chosen port of each combo while it is not listed, else empty.
-    // Whether the window has said that there is no input port.
-    bool saidNoInput_ = false;
     // Told by the platform when the port lists change.
     platform::MessageWindow portWatch_;
 };

@@ -6,8 +6,9 @@
 void TForm1::SendAll() {
     if (loadingSettings_)
         return;
+    sendProblems_.beginAction();
     for (const auto& message : CurrentSetup().messages())
-        converter_->send(message);
+        send(message);
 }
 
 ConverterSetup TForm1::CurrentSetup() const {

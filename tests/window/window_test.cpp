@@ -167,14 +167,14 @@ TEST_F(Window, NoPortsAtAllGiveTheNoMidiItems) {
     EXPECT_EQ(form.cmbInput->currentIndex(), -1);
     EXPECT_EQ(form.cmbOutput->itemText(0), "No MIDI Output Device");
     EXPECT_EQ(form.cmbOutput->currentIndex(), -1);
-    // No input is said plainly, then the empty output name is refused and what to do is said;
-    // both once the window is on the screen.
+    // No input is normal and said by the In list; no output is said in plain words, once the
+    // window is on the screen.
+    EXPECT_EQ(form.cmbInput->toolTip(), kNoInput);
     EXPECT_EQ(boxes.texts(),
               (std::vector<QString>{
-                  kNoInput,
-                  "Invalid device ID.\n\nNo MIDI output port could be opened, so no change "
-                  "reaches the converter. Connect the converter's MIDI interface, or pick "
-                  "its port as \"Out\" on the MIDI page."}));
+                  "There is no MIDI output port, so no change reaches the converter. Connect the "
+                  "converter's MIDI interface and switch it on; its port can then be picked as "
+                  "\"Out\" on the MIDI page."}));
     for (const ShownBox& box : boxes.boxes)
         EXPECT_TRUE(box.overShownWindow) << box.text.toStdString();
     EXPECT_EQ(form.MidiOutput1->State(), psClosed);
@@ -198,14 +198,13 @@ TEST_F(Window, AnOutputOnlyInterfaceStillConfiguresTheConverter) {
                            {});
     MessageBoxCatcher boxes;
     TForm1& form = create();
-    EXPECT_EQ(boxes.texts(), std::vector<QString>{kNoInput});
-    EXPECT_EQ(boxes.boxes[0].title, "RDN417 Config");
+    EXPECT_TRUE(boxes.texts().empty());
+    EXPECT_EQ(form.cmbInput->toolTip(), kNoInput);
     ASSERT_EQ(form.MidiOutput1->State(), psOpen);
     drag(form.potnote, {1});
     EXPECT_EQ(received().size(), 2u);
-    // Once: picking the output again says nothing more.
     emit form.cmbOutput->activated(0);
-    EXPECT_EQ(boxes.texts().size(), 1u);
+    EXPECT_TRUE(boxes.texts().empty());
     EXPECT_EQ(form.MidiOutput1->State(), psOpen);
 }
 
@@ -222,7 +221,8 @@ TEST_F(Window, ARefusedOpenIsSaidWithItsReasonAndTheWindowGoesOn) {
     QTest::mouseClick(form.RadioTable, Qt::LeftButton);
     const QString invalidHandle =
         QString::fromStdString(ExceptionText(form.MidiOutput1->ErrorText(MMSYSERR_INVALHANDLE)));
-    EXPECT_EQ(boxes.texts().back(), invalidHandle);
+    EXPECT_TRUE(boxes.texts().back().startsWith(invalidHandle))
+        << boxes.texts().back().toStdString();
     // Still running: the next change is reported the same way.
     QTest::mouseClick(form.RadioVelo, Qt::LeftButton);
     EXPECT_EQ(boxes.boxes.size(), 3u);
