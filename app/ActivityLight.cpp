@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ActivityLight.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QHelpEvent>
 #include <QPainter>
@@ -15,6 +16,10 @@ ActivityLight::ActivityLight(QWidget* parent) : QWidget(parent) {
             return darken_.start(static_cast<int>(left));
         lit_ = false;
         update();
+        // A screen reader reads the hint as the light's description: it is brought up to date
+        // once the messages have passed.
+        if (describe_ && QAccessible::isActive())
+            setAccessibleDescription(describe_());
     });
 }
 

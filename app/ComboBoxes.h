@@ -11,3 +11,6 @@ void RequireFocusForWheel(QWidget& window);
 // The combo's list opens `rows` rows tall at most (also where the style would open it as a
 // menu as tall as the screen) and wide enough for its longest item.
 void FitListToItems(QComboBox& combo, int rows);
+// A screen reader finds each combo box by its accessible name (its label's words), where Qt's
+// own reads a combo on Linux by its current item; the item is still its value.
+void NameCombosByTheirLabels();

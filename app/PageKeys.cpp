@@ -24,8 +24,12 @@ void AddPageKeys(QTabWidget& pages) {
         auto* shortcut = new QShortcut(sequence, window);
         QObject::connect(shortcut, &QShortcut::activated, &pages, [step, by = by] { step(by); });
     }
+    for (int page = 0; page < pages.count(); ++page)
+        pages.widget(page)->setAccessibleName(pages.tabText(page).remove('&'));
     const auto name = [&pages] {
-        pages.tabBar()->setAccessibleName(pages.tabText(pages.currentIndex()).remove('&'));
+        const QString shown = pages.tabText(pages.currentIndex()).remove('&');
+        pages.tabBar()->setAccessibleName(shown);
+        pages.setAccessibleName(shown);
     };
     name();
     QObject::connect(&pages, &QTabWidget::currentChanged, &pages, name);

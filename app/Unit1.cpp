@@ -74,6 +74,7 @@ TForm1::TForm1(QWidget* parent)
     // Where "MS Sans Serif" is not installed (it is on Windows), a font of close metrics
     // stands in, so that every caption fits its box as on Windows.
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    NameCombosByTheirLabels();
     setupUi(this);
     learning_ = new LearnToggles({LearnChannel, LearnNoteRef}, LearnController, LabelLearning);
     // A child made after the controls, so that it is destroyed after them.

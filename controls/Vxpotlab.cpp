@@ -19,8 +19,11 @@
 namespace {
 
 // What a screen reader finds: a slider with the pot's name, its limits and its value, read as
-// the text the pot shows (a note name, say).
-class PotAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+// the text the pot shows (a note name, say). The text is also given as the slider's own text,
+// for bridges that carry a value only as a number (AT-SPI in Qt 6.4).
+class PotAccessible : public QAccessibleWidget,
+                      public QAccessibleValueInterface,
+                      public QAccessibleTextInterface {
   public:
     explicit PotAccessible(Tvxpotlab* pot) : QAccessibleWidget(pot, QAccessible::Slider) {}
 
@@ -34,6 +37,8 @@ class PotAccessible : public QAccessibleWidget, public QAccessibleValueInterface
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ValueInterface)
             return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
     QVariant currentValue() const override { return pot()->State(); }
@@ -43,6 +48,27 @@ class PotAccessible : public QAccessibleWidget, public QAccessibleValueInterface
     QVariant maximumValue() const override { return pot()->Max(); }
     QVariant minimumValue() const override { return pot()->Min(); }
     QVariant minimumStepSize() const override { return 1; }
+
+    // The shown text, read only and never selected.
+    QString text(int start, int end) const override {
+        return pot()->text().mid(start, end - start);
+    }
+    int characterCount() const override { return static_cast<int>(pot()->text().size()); }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
 
   private:
     Tvxpotlab* pot() const { return static_cast<Tvxpotlab*>(widget()); }
