@@ -1,11 +1,13 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows setup program: the program in Program Files, a Start-menu shortcut (a desktop one
 ; if chosen), an uninstaller and the "Apps & features" entry, for every user of the machine.
-; Runs silently with /S, into another folder with /D=. An earlier version is uninstalled first,
-; so that there is only ever one entry. Uninstalling keeps the user's settings in the registry.
+; Runs silently with /S, into another folder with /D=, and starts the program afterwards with
+; /RUN as the finish page's box does: as the user who ran the setup, not elevated. An earlier
+; version is uninstalled first, so that there is only ever one entry. Uninstalling keeps the
+; user's settings in the registry.
 ;
-; makensis -DVERSION=2.8 -DSTAGE=<folder of the installed files> -DICON=<.ico>
-;          -DLICENCE=<licence page text> -DOUTFILE=<setup.exe> windows-installer.nsi
+; makensis -DVERSION=2.8 -DFILE_VERSION=2.8.0.0 -DSTAGE=<folder of the installed files>
+;          -DICON=<.ico> -DLICENCE=<licence page text> -DOUTFILE=<setup.exe> windows-installer.nsi
 ; A 64-bit setup program, as the program it installs; it sees the registry and the folders
 ; as the program does.
 Target amd64-unicode
@@ -26,7 +28,7 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "${PRODUCT} setup"
@@ -37,7 +39,9 @@ VIAddVersionKey "LegalCopyright" "Copyright 2026 ${PUBLISHER}; GPL-3.0-or-later"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Run ${PRODUCT}"
+!define MUI_FINISHPAGE_RUN_FUNCTION RunAsTheUser
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MUI_PAGE_COMPONENTS
@@ -65,6 +69,22 @@ VIAddVersionKey "LegalCopyright" "Copyright 2026 ${PUBLISHER}; GPL-3.0-or-later"
 
 Function .onInit
     SetShellVarContext all
+FunctionEnd
+
+; The program is started by the shell the user logged in to, not by this elevated setup
+; program: it runs as that user, unelevated, so that files dropped from Explorer reach it and
+; its settings are the user's own.
+Function RunAsTheUser
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\${EXE}"'
+FunctionEnd
+
+Function .onInstSuccess
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/RUN" $1
+    ${IfNot} ${Errors}
+        Call RunAsTheUser
+    ${EndIf}
 FunctionEnd
 
 Function un.onInit

@@ -163,8 +163,10 @@ zip=build/windows/rdn417-config-$version-windows-x64.zip
 [[ $(cmake -E tar tf "$zip" | sort | tr '\n' ' ') == \
     "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt rdn417-config.com rdn417-config.exe " ]] ||
     { echo "the ZIP holds: $(cmake -E tar tf "$zip")" >&2; exit 1; }
-# The installer over an older version of itself: the same files, an earlier version number.
-scripts/make-windows-installer.sh build/windows/installer-stage 2.7 "$TMPDIR/older-setup.exe"
+# The installer over an older version of itself: the same files, an earlier version number of
+# three parts; a version of one part makes a setup program too.
+scripts/make-windows-installer.sh build/windows/installer-stage 2.7.1 "$TMPDIR/older-setup.exe"
+scripts/make-windows-installer.sh build/windows/installer-stage 3 "$TMPDIR/one-part-setup.exe"
 limit 900 "${display[@]}" tests/windows/installer_test.sh \
     "build/windows/rdn417-config-$version-windows-x64-setup.exe" "$TMPDIR/older-setup.exe"
 ls "$zip" "build/windows/rdn417-config-$version-windows-x64-setup.exe"

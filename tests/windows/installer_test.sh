@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The setup program as a user meets it, in a Wine prefix made fresh for the test (needs
-# DISPLAY): installing an older version silently and then this one, twice, leaves one "Apps &
+# DISPLAY): installing an older version (three-part number) silently and then this one, twice,
+# then once more with /RUN (the program handed to Explorer), leaves one "Apps &
 # features" entry, of this version, with its name, publisher, icon, size and uninstall string;
 # the program, its readme and licences, the uninstaller and the Start-menu shortcut are where
 # they belong; the installed program passes the program test; a silent uninstall leaves
@@ -43,7 +44,7 @@ count() {
 }
 
 run "$older" /S
-[[ $(value DisplayVersion) == 2.7 ]] || fail "the older setup did not install 2.7"
+[[ $(value DisplayVersion) == 2.7.1 ]] || fail "the older setup did not install 2.7.1"
 run "$setup" /S
 run "$setup" /S
 [[ $(count) -eq 1 ]] || fail "$(count) uninstall entries after three installs, expected 1"
@@ -66,6 +67,22 @@ grep -q "GNU GENERAL PUBLIC LICENSE" "$folder/LICENSE.txt" || fail "LICENSE.txt 
 [[ $(head -c 20 "$shortcut" | od -An -tx1 | tr -d ' \n') == 4c0000000114020000000000c000000000000046 ]] ||
     fail "the Start-menu shortcut is no shell link"
 grep -aq 'rdn417-config.exe' "$shortcut" || fail "the Start-menu shortcut does not name the program"
+
+# /RUN starts the program as the finish page's box does: handed to the user's shell (Explorer),
+# which starts it as the user, unelevated, on Windows; the elevated setup never starts it
+# itself. Wine's Explorer shows the folder instead, so its command line is what is checked.
+timeout 300 wine "$setup" /S /RUN >/dev/null 2>&1 || fail "/S /RUN ended with $?"
+handed=
+for ((i = 0; i < 150; ++i)); do
+    handed=$(pgrep -f 'explorer\.exe C:\\Program Files\\RDN417 Config\\rdn417-config\.exe$' || true)
+    [[ -n $handed ]] && break
+    sleep 0.2
+done
+[[ -n $handed ]] || fail "/RUN did not hand the program to Explorer: $(pgrep -af 'rdn417|explorer')"
+! pgrep -f '^C:\\Program Files\\RDN417 Config\\rdn417-config\.exe' >/dev/null ||
+    fail "the setup started the program itself"
+kill $handed
+[[ $(count) -eq 1 ]] || fail "$(count) uninstall entries after the install with /RUN"
 
 "$here/program_test.sh" "$folder/rdn417-config.exe"
 [[ -n $(wine reg query "$settings" /v NREF 2>/dev/null) ]] || fail "the installed program stored no settings"
