@@ -2,9 +2,13 @@
 #include "WindowModule.h"
 
 #include <dlfcn.h>
+#ifdef __linux__
+#include <sys/auxv.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace {
@@ -18,14 +22,33 @@ std::filesystem::path moduleInstalled(const std::filesystem::path& folder) {
     return folder / RDN417_WINDOW_MODULE_FOLDER / RDN417_WINDOW_MODULE;
 }
 
+// The program's file: what /proc says, else (without /proc, in some containers and chroots)
+// the file the program was started from, as the kernel was given it or as argv[0] names it.
+std::filesystem::path programFile(const char* argv0, std::error_code& error) {
+    auto file = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        return file;
+    std::string started;
+#ifdef __linux__
+    if (const auto* executed = reinterpret_cast<const char*>(getauxval(AT_EXECFN)))
+        started = executed;
+#endif
+    if (started.find('/') == std::string::npos && argv0 != nullptr)
+        started = argv0;
+    if (started.find('/') == std::string::npos)
+        return {};
+    error.clear();
+    return std::filesystem::canonical(started, error);
+}
+
 }  // namespace
 
 int RunWindowFromModule(int argc, char** argv) {
     std::error_code error;
-    const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-    if (error) {
+    const auto folder = programFile(argc > 0 ? argv[0] : nullptr, error).parent_path();
+    if (error || folder.empty()) {
         std::fprintf(stderr, "rdn417-config: the program's folder is unknown: %s\n",
-                     error.message().c_str());
+                     error ? error.message().c_str() : "it was started by a name without a path");
         return 1;
     }
     for (const auto& path : {moduleBeside(folder), moduleInstalled(folder)}) {

@@ -29,7 +29,7 @@ Channels channelsOf(TColor color) {
 }  // namespace
 
 TvxSampleTank::TvxSampleTank(QWidget* parent) : QWidget(parent) {
-    resize(100, 80);
+    resize(kWidth, kHeight);
     setTabStop(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     BuildGradient(rect());

@@ -66,6 +66,10 @@ class TvxSampleTank : public QWidget {
     using TChangeEvent = std::function<void(QObject* sender)>;
 
     explicit TvxSampleTank(QWidget* parent = nullptr);
+    // The size it is made with, and placed at by a layout or by Qt Designer.
+    QSize sizeHint() const override { return {kWidth, kHeight}; }
+    static constexpr int kWidth = 100;
+    static constexpr int kHeight = 80;
 
     int Max() const { return max_; }
     // 1..256; other values are ignored, as they would reach past the sample arrays.

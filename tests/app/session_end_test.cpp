@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -67,6 +68,22 @@ TEST(SessionEnd, ASignalEndsTheProgramWhateverBoxItWouldShow) {
     EXPECT_NE(code, -1) << program.output();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
     EXPECT_NE(program.output().find("read-only"), std::string::npos) << program.output();
+}
+
+// Without /proc (some containers and chroots) the window still finds its module and starts.
+TEST(SessionEnd, TheWindowStartsWithoutProc) {
+    if (std::system("unshare --mount --propagation private true 2>/dev/null") != 0)
+        GTEST_SKIP() << "mount namespaces are not allowed here";
+    TemporaryConfig config;
+    ChildProcess program({"unshare", "--mount", "--propagation", "private", "sh", "-c",
+                          "mount -t tmpfs none /proc && exec env XDG_CONFIG_HOME=" +
+                              config.folder().parent_path().string() +
+                              " QT_QPA_PLATFORM=offscreen RDN417_MIDI_BACKEND=virtual " +
+                              RDN417_PROGRAM});
+    ASSERT_TRUE(catches(program.pid(), SIGTERM)) << program.output();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.exitCode(std::chrono::seconds(30)), 0) << program.output();
+    EXPECT_NE(config.read().find("\"PX\""), std::string::npos) << program.output();
 }
 
 }  // namespace

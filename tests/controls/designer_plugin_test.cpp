@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QFrame>
 #include <QPluginLoader>
 #include <QUiLoader>
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
@@ -39,6 +40,23 @@ TEST(DesignerPlugin, LoadsAndOffersBothControls) {
     std::unique_ptr<QWidget> display(tank->createWidget(nullptr));
     ASSERT_NE(display, nullptr);
     EXPECT_EQ(display->property("Max").toInt(), 256);
+    // A new display is placed 100 x 80: the geometry Designer writes into the form from the
+    // plugin's XML, read back as a form loader reads it, and the display's own size hint.
+    EXPECT_EQ(display->sizeHint(), QSize(100, 80));
+    QString element = tank->domXml();
+    element = element.mid(element.indexOf("<widget"));
+    element.truncate(element.indexOf("</ui>"));
+    QBuffer form;
+    form.setData(("<ui version=\"4.0\"><widget class=\"QWidget\" name=\"form\">" +
+                  element.replace("TvxSampleTank", "QFrame") + "</widget></ui>")
+                     .toUtf8());
+    form.open(QIODevice::ReadOnly);
+    QUiLoader formLoader;
+    std::unique_ptr<QWidget> loaded(formLoader.load(&form));
+    ASSERT_NE(loaded, nullptr) << formLoader.errorString().toStdString();
+    const auto* placed = loaded->findChild<QFrame*>("vxSampleTank");
+    ASSERT_NE(placed, nullptr);
+    EXPECT_EQ(placed->size(), QSize(100, 80));
 }
 
 // Builds the pot itself, as the program's compiled forms do.

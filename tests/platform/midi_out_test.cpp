@@ -147,6 +147,21 @@ TEST_F(MidiOut, ShortMessagesReachThePortPackedStatusFirst) {
     EXPECT_EQ(state.ignoredMessages, 3);
 }
 
+// What a port keeps of what it received is bounded, and is always the newest.
+TEST_F(MidiOut, ThePortsRecordKeepsTheNewestMessagesOnly) {
+    HMIDIOUT out = open(0);
+    const std::size_t sent = 2 * virtual_midi::kRecordedMessages + 5;
+    for (std::size_t i = 0; i < sent; ++i)
+        ASSERT_EQ(midiOutShortMsg(out, 0xB0 | (static_cast<DWORD>(i % 128) << 16)),
+                  MMSYSERR_NOERROR);
+    virtual_midi::Flush();
+    const std::vector<Bytes> kept = virtual_midi::Received(0);
+    EXPECT_GE(kept.size(), virtual_midi::kRecordedMessages);
+    EXPECT_LT(kept.size(), 2 * virtual_midi::kRecordedMessages);
+    EXPECT_EQ(kept.back(), (Bytes{0xB0, 0, static_cast<std::uint8_t>((sent - 1) % 128)}));
+    EXPECT_EQ(virtual_midi::Converter(0).controlChanges, static_cast<int>(sent));
+}
+
 TEST_F(MidiOut, RunningStatusWithoutAPreviousStatusIsRefused) {
     HMIDIOUT out = open(0);
     EXPECT_EQ(midiOutShortMsg(out, 0x0040), MMSYSERR_INVALPARAM);

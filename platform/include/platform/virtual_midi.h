@@ -81,11 +81,16 @@ void SetPorts(std::vector<OutputPort> outputs, std::vector<std::string> inputs);
 // first.
 void Reset();
 
-// Every message output port `index` has sent on (behind a cable: whose last byte has arrived),
-// oldest first: short messages as their 1 to 3 bytes, long messages whole.
+// How much of what a port received is kept: the newest, at least this many and at most twice
+// as many, so that trying the simulator for hours does not grow the program's memory.
+constexpr std::size_t kRecordedMessages = 10000;
+constexpr std::size_t kRecordedBytes = 100000;
+// The messages output port `index` has sent on (behind a cable: whose last byte has arrived),
+// oldest first, the newest kRecordedMessages at least: short messages as their 1 to 3 bytes,
+// long messages whole.
 std::vector<Bytes> Received(unsigned index);
-// Every byte that has come off the cable of output port `index`, oldest first (empty for ports
-// without a cable).
+// The bytes that have come off the cable of output port `index`, oldest first, the newest
+// kRecordedBytes at least (empty for ports without a cable).
 std::vector<ByteArrival> Arrivals(unsigned index);
 // State of the converter at output port `index` (empty for ports of other kinds).
 ConverterState Converter(unsigned index = 0);

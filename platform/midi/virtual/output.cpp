@@ -40,8 +40,20 @@ MMRESULT VirtualBackend::openOutput(unsigned index, std::unique_ptr<OutputConnec
     return MMSYSERR_NOERROR;
 }
 
+namespace {
+
+// Drops the older half of a record that has grown to twice what is kept.
+template <typename Record>
+void bound(Record& record, std::size_t kept) {
+    if (record.size() >= 2 * kept)
+        record.erase(record.begin(), record.end() - static_cast<std::ptrdiff_t>(kept));
+}
+
+}  // namespace
+
 void VirtualBackend::arrive(Output& output, std::span<const std::uint8_t> bytes) {
     output.received.emplace_back(bytes.begin(), bytes.end());
+    bound(output.received, virtual_midi::kRecordedMessages);
     if (output.spec.kind == virtual_midi::OutputKind::Converter)
         output.converter.receive(bytes);
 }
@@ -69,6 +81,7 @@ MMRESULT VirtualBackend::take(Output& output, std::span<const std::uint8_t> byte
                 at += virtual_midi::kDinByteTime;
                 output.arrivals.push_back({byte, at, taken});
             }
+            bound(output.arrivals, virtual_midi::kRecordedBytes);
             output.cableFreeAt = at;
             output.onCable.emplace_back(at, Bytes(bytes.begin(), bytes.end()));
             return MMSYSERR_NOERROR;
