@@ -12,11 +12,12 @@ void TPortCombo::fill(const PortList& ports, const char* none) {
         if (auto* items = qobject_cast<QStandardItemModel*>(model()))
             items->item(0)->setEnabled(false);
         setCurrentIndex(-1);
-        return;
+    } else {
+        for (const PortIdentity& port : ports)
+            addItem(ToQString(port.name), ToQString(port.full));
+        setCurrentIndex(-1);
     }
-    for (const PortIdentity& port : ports)
-        addItem(ToQString(port.name), ToQString(port.full));
-    setCurrentIndex(-1);
+    showHint();
 }
 
 void TPortCombo::choose(const ChosenPort& port) {
@@ -32,12 +33,18 @@ void TPortCombo::choose(const ChosenPort& port) {
     const int found = index ? static_cast<int>(*index) : -1;
     setCurrentIndex(found);
     missing_ = found < 0 ? port : ChosenPort{};
-    // Said in the combo itself and in its tooltip; nothing is sent to a port in its place.
+    showHint();
+}
+
+void TPortCombo::showHint() {
+    // A missing port is said in the combo itself and in its tooltip; nothing is sent to a port
+    // in its place.
     const QString text = missing_.empty()
                              ? QString()
                              : ToQString(missing_.name) + QStringLiteral(" (not connected)");
     setPlaceholderText(text);
-    setToolTip(text);
+    setToolTip(!text.isEmpty() ? text : holdsNoPort() ? noPortHint_ : QString());
+    setAccessibleDescription(toolTip());
 }
 
 ChosenPort TPortCombo::selected() const {

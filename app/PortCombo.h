@@ -31,6 +31,11 @@ class TPortCombo : public QComboBox {
     // listed leaves no selection and is said in the combo and its hint: "<name> (not
     // connected)".
     void choose(const ChosenPort& port);
+    // The hint while the list holds no port at all (and none is missing).
+    void setNoPortHint(const QString& hint) {
+        noPortHint_ = hint;
+        showHint();
+    }
     // The port selected (empty when none is), and that or the one that is not listed.
     ChosenPort selected() const;
     ChosenPort chosen() const { return missing_.empty() ? selected() : missing_; }
@@ -50,5 +55,9 @@ class TPortCombo : public QComboBox {
     void popupAboutToShow();
 
   private:
+    // The placeholder and the hint for what the combo holds now.
+    void showHint();
+
     ChosenPort missing_;
+    QString noPortHint_;
 };

@@ -86,6 +86,7 @@ TForm1::TForm1(QWidget* parent)
     }
     RequireFocusForWheel(*this);
     AddPageKeys(*PageControl1);
+    cmbInput->setNoPortHint(ToQString(ExceptionText(kNoInputPort)));
     setFixedSize(size());
     move(DefaultPosition);
     // The NoteRef panel is drawn in the system's window-text colour. Each pot's panel is sunk
@@ -272,11 +273,8 @@ void TForm1::OpenMidiDevices() {
     std::exception_ptr inputError;
     try {
         // With no input port at all there is nothing to open: normal for a rig that only
-        // sets the converter, so the In list says it rather than a box.
-        const bool noInput = cmbInput->holdsNoPort() && cmbInput->missing().empty();
-        cmbInput->setToolTip(noInput ? ToQString(ExceptionText(kNoInputPort)) : QString());
-        cmbInput->setAccessibleDescription(cmbInput->toolTip());
-        if (!noInput) {
+        // sets the converter, so the In list's hint says it rather than a box.
+        if (!cmbInput->holdsNoPort() || !cmbInput->missing().empty()) {
             OpenPort(PortKind::Input, cmbInput->chosen().name, [this] {
                 MidiInput1->SetProductName(cmbInput->selectedPort());
                 MidiInput1->Open();

@@ -32,17 +32,25 @@ void DeliveryThread::postAt(Clock::time_point due, std::function<void()> job) {
     wake_.notify_one();
 }
 
-void DeliveryThread::runAndWait(const std::function<void()>& job) {
+void DeliveryThread::runAndWait(const std::function<void()>& job, bool next) {
     if (isCurrent()) {
         job();
         return;
     }
     std::promise<void> done;
     std::future<void> finished = done.get_future();
-    post([&] {
+    std::function<void()> wrapped = [&] {
         job();
         done.set_value();
-    });
+    };
+    {
+        std::lock_guard lock(mutex_);
+        if (next)
+            jobs_.push_front(std::move(wrapped));
+        else
+            jobs_.push_back(std::move(wrapped));
+    }
+    wake_.notify_one();
     finished.wait();
 }
 

@@ -27,10 +27,10 @@ class DeliveryThread {
     // time run in the order they were posted. What is still waiting when the thread stops
     // runs at once.
     void postAt(Clock::time_point due, std::function<void()> job);
-    // Runs the job after every job posted before it and returns when it has run. On the
-    // delivery thread itself (a driver callback calling in) it runs at once, since jobs there
-    // already run one at a time and waiting would never end.
-    void runAndWait(const std::function<void()>& job);
+    // Runs the job after every job posted before it (with `next`, after the one running now)
+    // and returns when it has run. On the delivery thread itself (a driver callback calling in)
+    // it runs at once, since jobs there already run one at a time and waiting would never end.
+    void runAndWait(const std::function<void()>& job, bool next = false);
     // Waits until no job is queued, waiting for its time or running, including jobs that
     // jobs posted.
     void flush();

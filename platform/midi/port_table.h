@@ -87,7 +87,10 @@ class PortTable {
     // destroyed on the delivery thread after what is queued there, and `closeMessage` is the
     // last callback of the port.
     template <typename Release>
-    MMRESULT close(Operation operation, Handle handle, UINT closeMessage, Release release) {
+    // With `first`, the connection is let go of ahead of the jobs queued for other ports: the
+    // caller has seen this port's own jobs through.
+    MMRESULT close(Operation operation, Handle handle, UINT closeMessage, Release release,
+                   bool first = false) {
         if (MMRESULT fault = TakeFault(operation))
             return fault;
         Engine& engine = Engine::instance();
@@ -103,9 +106,15 @@ class PortTable {
             openIndices_.erase(port->index);
             --engine.openPorts();
         }
-        engine.delivery().runAndWait([&port] { port->connection.reset(); });
+        engine.delivery().runAndWait([&port] { port->connection.reset(); }, first);
         port->callback.notify(handle, closeMessage, 0, 0);
         return MMSYSERR_NOERROR;
+    }
+
+    // The port the handle has open, or null.
+    std::shared_ptr<Port> open(Handle handle) const {
+        std::lock_guard lock(Engine::instance().mutex());
+        return find(handle);
     }
 
     // Runs `change` on the open port under the engine lock; its result, or

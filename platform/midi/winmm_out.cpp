@@ -8,9 +8,11 @@
 #include "port_table.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <thread>
@@ -34,7 +36,36 @@ struct OutPort : PortRecord<HMIDIOUT, OutputConnection> {
         std::function<void(MMRESULT)> finish;
     };
     std::deque<Awaiting> awaiting;
+    // jobsMutex: jobs on the delivery thread for this port, queued, waiting for their time or
+    // running, including those they posted.
+    int jobs = 0;
 };
+
+std::mutex jobsMutex;
+std::condition_variable jobsDone;
+
+// Posts a job of the port's, for now or for `due`, counted until it has run: closing a port
+// waits for its own jobs only, not for every port's and the inputs'.
+void postFor(const std::shared_ptr<OutPort>& port,
+             std::optional<DeliveryThread::Clock::time_point> due, std::function<void()> job) {
+    {
+        std::lock_guard lock(jobsMutex);
+        ++port->jobs;
+    }
+    auto counted = [port, job = std::move(job)] {
+        job();
+        {
+            std::lock_guard lock(jobsMutex);
+            --port->jobs;
+        }
+        jobsDone.notify_all();
+    };
+    DeliveryThread& delivery = Engine::instance().delivery();
+    if (due)
+        delivery.postAt(*due, std::move(counted));
+    else
+        delivery.post(std::move(counted));
+}
 
 PortTable<HMIDIOUT, OutPort>& table() {
     static PortTable<HMIDIOUT, OutPort> outputs;
@@ -68,7 +99,7 @@ void checkOutcomes(const std::shared_ptr<OutPort>& port) {
     if (port->awaiting.empty())
         return;
     const auto again = DeliveryThread::Clock::now() + port->connection->askAgainAfter();
-    Engine::instance().delivery().postAt(again, [port] { checkOutcomes(port); });
+    postFor(port, again, [port] { checkOutcomes(port); });
 }
 
 void awaitOutcome(const std::shared_ptr<OutPort>& port,
@@ -141,12 +172,19 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT phmo, UINT uDeviceID, DWORD_PTR dwCallbac
 }
 
 MMRESULT WINAPI midiOutClose(HMIDIOUT hmo) {
-    // Messages already queued go out first, also those a cable still carries; no callback for
-    // this port follows the return.
-    Engine::instance().delivery().flush();
-    return table().close(Operation::OutClose, hmo, MOM_CLOSE, [](const OutPort& port) {
-        return port.inFlight > 0 ? MIDIERR_STILLPLAYING : MMSYSERR_NOERROR;
-    });
+    // The port's messages already queued go out first, also those a cable still carries; no
+    // callback for this port follows the return. Other ports and the inputs go on meanwhile.
+    const std::shared_ptr<OutPort> port = table().open(hmo);
+    if (port && !Engine::instance().delivery().isCurrent()) {
+        std::unique_lock lock(jobsMutex);
+        jobsDone.wait(lock, [&] { return port->jobs == 0; });
+    }
+    return table().close(
+        Operation::OutClose, hmo, MOM_CLOSE,
+        [](const OutPort& port) {
+            return port.inFlight > 0 ? MIDIERR_STILLPLAYING : MMSYSERR_NOERROR;
+        },
+        true);
 }
 
 MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
@@ -203,7 +241,7 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
                                          }))
         return refused;
     Engine& engine = Engine::instance();
-    engine.delivery().post([&engine, port, pmh] {
+    postFor(port, std::nullopt, [&engine, port, pmh] {
         // The header belongs to the layer while it is queued; the program does not touch it.
         const MMRESULT sent = sendOn(
             *port,
@@ -242,7 +280,7 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
         const auto done =
             port->connection ? port->connection->doneAt() : DeliveryThread::Clock::time_point{};
         if (done > DeliveryThread::Clock::now())
-            engine.delivery().postAt(done, [finish, sent] { finish(sent); });
+            postFor(port, done, [finish, sent] { finish(sent); });
         else
             finish(sent);
     });

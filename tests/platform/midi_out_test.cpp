@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -145,6 +148,39 @@ TEST_F(MidiOut, ShortMessagesReachThePortPackedStatusFirst) {
     EXPECT_EQ(state.testValue, 100);
     EXPECT_EQ(state.controlChanges, 1);
     EXPECT_EQ(state.ignoredMessages, 3);
+}
+
+// Closing an output waits for its own messages, not for an input that never stops: a flood
+// that the input's callback cannot keep up with leaves the close untouched.
+TEST_F(MidiOut, ClosingAnOutputDoesNotWaitForSustainedInput) {
+    HMIDIIN in = nullptr;
+    const auto slowCallback = [](HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    ASSERT_EQ(midiInOpen(&in, 0, reinterpret_cast<DWORD_PTR>(+slowCallback), 0, CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    ASSERT_EQ(midiInStart(in), MMSYSERR_NOERROR);
+    HMIDIOUT out = open(0);
+    opened_.clear();
+    ASSERT_EQ(midiOutShortMsg(out, 0x403C90), MMSYSERR_NOERROR);
+    // Two messages a millisecond, where the callback takes one: the input never catches up.
+    std::atomic<bool> flooding = true;
+    std::thread flood([&] {
+        while (flooding) {
+            virtual_midi::InjectShort(0, 0x403C90);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto closed = std::async(std::launch::async, [&] { return midiOutClose(out); });
+    const bool returned = closed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    flooding = false;
+    flood.join();
+    midiInReset(in);
+    midiInClose(in);
+    ASSERT_TRUE(returned);
+    EXPECT_EQ(closed.get(), MMSYSERR_NOERROR);
+    EXPECT_EQ(virtual_midi::Received(0), std::vector<Bytes>{Bytes({0x90, 0x3C, 0x40})});
 }
 
 // What a port keeps of what it received is bounded, and is always the newest.

@@ -83,8 +83,8 @@ void Reset();
 
 // How much of what a port received is kept: the newest, at least this many and at most twice
 // as many, so that trying the simulator for hours does not grow the program's memory.
-constexpr std::size_t kRecordedMessages = 10000;
-constexpr std::size_t kRecordedBytes = 100000;
+constexpr std::size_t kRecordedMessages = 4096;
+constexpr std::size_t kRecordedBytes = 32768;
 // The messages output port `index` has sent on (behind a cable: whose last byte has arrived),
 // oldest first, the newest kRecordedMessages at least: short messages as their 1 to 3 bytes,
 // long messages whole.
