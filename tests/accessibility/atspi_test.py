@@ -61,7 +61,7 @@ class ScreenReader(unittest.TestCase):
                     return app
             return None
 
-        cls.app = wait_for(application)
+        cls.app = wait_for(application, 60)
         if cls.app is None:
             cls.program.kill()
             raise RuntimeError("the window did not show up over AT-SPI")

@@ -65,7 +65,9 @@ TEST(ConverterSetup, NotesAreReadAsTheWindowNamesThem) {
         {"C", std::nullopt},
         {"", std::nullopt},
         {"C3x", std::nullopt},
-        {"C99999999999", std::nullopt}};
+        {"C99999999999", std::nullopt},
+        {"C2147483646", std::nullopt},
+        {"B-2147483648", std::nullopt}};
     for (const auto& [text, note] : cases)
         EXPECT_EQ(ParseNote(text), note) << text;
 }
