@@ -25,6 +25,7 @@ struct HeldMessage {
 bool holding = false;
 std::vector<HeldMessage> held;
 bool toStandardError = false;
+bool toStandardErrorForever = false;
 
 void print(const std::string& text) {
     std::fprintf(stderr, "%s\n", ExceptionText(text).c_str());
@@ -57,8 +58,13 @@ MessagesToStandardError::~MessagesToStandardError() {
     toStandardError = before_;
 }
 
+void MessagesToStandardErrorFromNowOn() {
+    toStandardErrorForever = true;
+    PrintHeldMessages();
+}
+
 void ShowMessage(QMessageBox::Icon icon, const std::string& text, QWidget* parent) {
-    if (toStandardError) {
+    if (toStandardError || toStandardErrorForever) {
         print(text);
         return;
     }

@@ -35,6 +35,9 @@ class MessagesToStandardError {
   private:
     bool before_;
 };
+// Every box from now on, for as long as the program runs, is written to the standard error:
+// the program is ending on a signal.
+void MessagesToStandardErrorFromNowOn();
 // Shows whatever `error` holds; nothing for null.
 void ShowException(const std::exception_ptr& error);
 

@@ -108,8 +108,9 @@ void SessionEnd::signalled() {
     if (std::exchange(ending_, true))
         return;
     // Nobody waits at the screen to close a box: what it would say goes to the standard error,
-    // and a box already open closes as the program quits.
-    quiet_ = std::make_unique<MessagesToStandardError>();
+    // also while the window is taken down after this object, and a box already open closes as
+    // the program quits.
+    MessagesToStandardErrorFromNowOn();
     window_.close();
     QCoreApplication::quit();
 }

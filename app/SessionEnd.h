@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-class MessagesToStandardError;
 class QSocketNotifier;
 class QWidget;
 
@@ -34,6 +33,5 @@ class SessionEnd : public QObject, public QAbstractNativeEventFilter {
     QWidget& window_;
     std::function<void()> save_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::unique_ptr<MessagesToStandardError> quiet_;
     bool ending_ = false;
 };
