@@ -6,7 +6,6 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -81,14 +80,17 @@ void ShowException(const std::exception& error) {
     ShowMessage(QMessageBox::Critical, error.what(), QApplication::activeWindow());
 }
 
-void ShowException(const std::exception_ptr& error) {
-    if (!error)
-        return;
+std::string ExceptionMessage(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const std::exception& caught) {
-        ShowException(caught);
+        return caught.what();
     } catch (...) {
-        ShowException(std::runtime_error("Unknown error"));
+        return "Unknown error";
     }
+}
+
+void ShowException(const std::exception_ptr& error) {
+    if (error)
+        ShowMessage(QMessageBox::Critical, ExceptionMessage(error), QApplication::activeWindow());
 }

@@ -38,6 +38,8 @@ class MessagesToStandardError {
 // Every box from now on, for as long as the program runs, is written to the standard error:
 // the program is ending on a signal.
 void MessagesToStandardErrorFromNowOn();
+// The text of what `error` holds ("Unknown error" for what is no std::exception).
+std::string ExceptionMessage(const std::exception_ptr& error);
 // Shows whatever `error` holds; nothing for null.
 void ShowException(const std::exception_ptr& error);
 

@@ -3,7 +3,6 @@
 
 #include "ExceptionDisplay.h"
 
-#include <stdexcept>
 #include <utility>
 
 SendProblems::SendProblems(std::function<std::string()> port,
@@ -17,18 +16,11 @@ void SendProblems::failed(const std::exception_ptr& failure) {
 }
 
 std::string SendProblems::describe(const std::exception_ptr& failure) const {
-    std::string reason;
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& error) {
-        reason = error.what();
-    } catch (...) {
-        reason = "Unknown error";
-    }
     const std::string port = port_();
     const std::string where = port.empty() ? "no MIDI output port is chosen"
                                            : "it was for the MIDI output port \"" + port + "\"";
-    return ExceptionText(reason) + "\n\nThe change did not reach the converter: " + where +
+    return ExceptionText(ExceptionMessage(failure)) +
+           "\n\nThe change did not reach the converter: " + where +
            ". Check that the converter's MIDI interface is connected and switched on, or pick "
            "its port as \"Out\" on the MIDI page, then use Send all.";
 }

@@ -154,7 +154,10 @@ TEST_F(MidiOut, ShortMessagesReachThePortPackedStatusFirst) {
 // that the input's callback cannot keep up with leaves the close untouched.
 TEST_F(MidiOut, ClosingAnOutputDoesNotWaitForSustainedInput) {
     HMIDIIN in = nullptr;
+    static std::atomic<int> delivered = 0;
+    delivered = 0;
     const auto slowCallback = [](HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+        ++delivered;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
     ASSERT_EQ(midiInOpen(&in, 0, reinterpret_cast<DWORD_PTR>(+slowCallback), 0, CALLBACK_FUNCTION),
@@ -171,7 +174,11 @@ TEST_F(MidiOut, ClosingAnOutputDoesNotWaitForSustainedInput) {
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The flood has reached the input's callback before the close begins.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (delivered < 20 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_GE(delivered, 20) << "the flood never reached the input";
     auto closed = std::async(std::launch::async, [&] { return midiOutClose(out); });
     const bool returned = closed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     flooding = false;
