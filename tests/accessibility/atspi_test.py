@@ -56,6 +56,8 @@ class ScreenReader(unittest.TestCase):
         cls.program = subprocess.Popen([PROGRAM], env=environment)
 
         def application():
+            if cls.program.poll() is not None:
+                raise SystemExit(f"the program ended at start with {cls.program.returncode}")
             for app in pyatspi.Registry.getDesktop(0):
                 if app is not None and app.name == "RDN417 Config" and app.childCount > 0:
                     return app
