@@ -246,6 +246,17 @@ void applySet(ConverterSetup& setup, const std::string& assignment) {
     }
 }
 
+// A port as lists show it: its listed name, and its whole name where that says more.
+std::string described(const PortIdentity& port) {
+    return port.name + (port.full.empty() || port.full == port.name ? "" : "  (" + port.full + ")");
+}
+
+// Why the MIDI system cannot be used now, as a line of its own; nothing when it can.
+std::string trouble() {
+    const std::string text = platform::MidiSystemTrouble();
+    return text.empty() ? text : "rdn417-config: " + text + "\n";
+}
+
 // The one output a typed name, or else the port the window uses, stands for; says why there
 // is none.
 PortIdentity findOutput(const std::optional<std::string>& typed, const PortIdentity& remembered,
@@ -263,7 +274,8 @@ PortIdentity findOutput(const std::optional<std::string>& typed, const PortIdent
         listed = match.candidates;
     } else if (remembered.empty()) {
         err << "rdn417-config: No output port is chosen: give --output NAME (--list-ports lists "
-               "them)\n";
+               "them)\n"
+            << trouble();
         throw Failure{kExitPortNotFound};
     } else if (const auto found = FindRememberedPort(ports, remembered)) {
         return ports[*found];
@@ -276,10 +288,10 @@ PortIdentity findOutput(const std::optional<std::string>& typed, const PortIdent
         for (std::size_t i = 0; i < ports.size(); ++i)
             listed.push_back(i);
     for (std::size_t i : listed)
-        error += "\n  " + ports[i].name;
+        error += "\n  " + described(ports[i]);
     if (ports.empty())
         error += "\n  (none)";
-    err << "rdn417-config: " << error << "\n";
+    err << "rdn417-config: " << error << "\n" << trouble();
     throw Failure{kExitPortNotFound};
 }
 
@@ -307,9 +319,7 @@ void listPorts(std::ostream& out) {
         out << (output ? "Outputs:\n" : "Inputs:\n");
         // The whole name too, where the list shows less of it.
         for (const PortIdentity& port : ListPorts(output))
-            out << "  " << port.name
-                << (port.full.empty() || port.full == port.name ? "" : "  (" + port.full + ")")
-                << "\n";
+            out << "  " << described(port) << "\n";
     }
 }
 
@@ -401,7 +411,8 @@ void send(const PortIdentity& port, const ConverterSetup& setup, std::ostream& e
         sender.close();
     } catch (const std::exception& failure) {
         err << "rdn417-config: sending to \"" << port.name << "\" failed: " << failure.what()
-            << "\n";
+            << "\n"
+            << trouble();
         throw Failure{kExitSendFailed};
     }
 }

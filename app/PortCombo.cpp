@@ -5,6 +5,10 @@
 
 #include <QStandardItemModel>
 
+TPortCombo::TPortCombo(QWidget* parent) : QComboBox(parent) {
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { showHint(); });
+}
+
 void TPortCombo::fill(const PortList& ports, const char* none) {
     clear();
     if (ports.empty()) {
@@ -13,8 +17,12 @@ void TPortCombo::fill(const PortList& ports, const char* none) {
             items->item(0)->setEnabled(false);
         setCurrentIndex(-1);
     } else {
-        for (const PortIdentity& port : ports)
+        for (const PortIdentity& port : ports) {
             addItem(ToQString(port.name), ToQString(port.full));
+            // A whole name that says more than the listed one shows in the list.
+            if (!port.full.empty() && port.full != port.name)
+                setItemData(count() - 1, ToQString(port.full), Qt::ToolTipRole);
+        }
         setCurrentIndex(-1);
     }
     showHint();
@@ -43,7 +51,9 @@ void TPortCombo::showHint() {
                              ? QString()
                              : ToQString(missing_.name) + QStringLiteral(" (not connected)");
     setPlaceholderText(text);
-    setToolTip(!text.isEmpty() ? text : holdsNoPort() ? noPortHint_ : QString());
+    const QString whole =
+        currentIndex() >= 0 ? itemData(currentIndex(), Qt::ToolTipRole).toString() : QString();
+    setToolTip(!text.isEmpty() ? text : holdsNoPort() ? noPortHint_ : whole);
     setAccessibleDescription(toolTip());
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A port combo: says when its list is about to open, so that the ports are read anew before
 // the user picks one, shows a placeholder item when there is no port, which cannot be chosen,
-// and keeps the port it stands for while that port is not listed.
+// and keeps the port it stands for while that port is not listed. Where a port's whole name
+// says more than its listed name, the whole name is its item's tooltip in the list, and the
+// combo's while it is selected.
 #pragma once
 
 #include "session/Ports.h"
@@ -19,7 +21,7 @@ class TPortCombo : public QComboBox {
     Q_OBJECT
 
   public:
-    using QComboBox::QComboBox;
+    explicit TPortCombo(QWidget* parent = nullptr);
 
     static constexpr const char* kNoInput = kNoInputPortText;
     static constexpr const char* kNoOutput = kNoOutputPortText;

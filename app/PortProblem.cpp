@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortProblem.h"
 
-std::string PortProblem(const std::string& error, PortKind kind, const std::string& port) {
+std::string PortProblem(const std::string& error, PortKind kind, const std::string& port,
+                        const std::string& trouble) {
     std::string text = error;
     while (!text.empty() && text.back() == ' ')
         text.pop_back();
     if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
         text += '.';
+    if (!trouble.empty())
+        text += "\n\n" + trouble;
     const std::string quoted = "\"" + port + "\"";
     if (kind == PortKind::Input) {
         text += port.empty() ? "\n\nNo MIDI input port could be opened."

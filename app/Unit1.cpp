@@ -286,8 +286,11 @@ void TForm1::OpenMidiDevices() {
     }
     learning_->setInput(MidiInput1->State() == psOpen ? cmbInput->currentText() : QString());
     try {
-        if (cmbOutput->holdsNoPort() && cmbOutput->missing().empty())
-            throw std::runtime_error(kNoOutputPort);
+        if (cmbOutput->holdsNoPort() && cmbOutput->missing().empty()) {
+            const std::string trouble = platform::MidiSystemTrouble();
+            throw std::runtime_error(trouble.empty() ? std::string(kNoOutputPort)
+                                                     : trouble + "\n\n" + kNoOutputPort);
+        }
         OpenPort(PortKind::Output, cmbOutput->chosen().name, [this] {
             MidiOutput1->SetProductName(cmbOutput->selectedPort());
             // A refused open is said with the platform's reason, as the command line says it.

@@ -72,7 +72,9 @@ void completeOutput(CallbackContext& context, DWORD_PTR header, DWORD_PTR result
     // send the message.
     if (PostMessageA(context.window, MM_MOM_DONE, result, static_cast<LPARAM>(header)))
         return;
-    if (result != MMSYSERR_NOERROR)
+    if (header == 0)
+        context.lostShortFailure.store(static_cast<DWORD>(result), std::memory_order_relaxed);
+    else if (result != MMSYSERR_NOERROR)
         context.lostFailure.store(static_cast<DWORD>(result), std::memory_order_relaxed);
     // Release: the header's done flag, set before this callback, is seen with the count.
     context.lostCompletions.fetch_add(1, std::memory_order_release);

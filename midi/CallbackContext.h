@@ -30,6 +30,8 @@ struct CallbackContext {
     // failure of the latest of them that had one.
     std::atomic<std::uint32_t> lostCompletions{0};
     std::atomic<DWORD> lostFailure{0};
+    // The same for the failure of a short message, which has no header to free.
+    std::atomic<DWORD> lostShortFailure{0};
 };
 
 // Creates a context in a shared block of its own, or returns null when there is no memory.

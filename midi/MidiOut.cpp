@@ -219,6 +219,9 @@ TMidiOutput::Recovered TMidiOutput::recoverLostCompletions() {
     // The failed one is among those freed; it does not count as sent.
     if (recovered.failure != MMSYSERR_NOERROR && recovered.sent > 0)
         --recovered.sent;
+    // A short message's failure frees nothing.
+    if (const DWORD shortFailure = context_->lostShortFailure.exchange(0))
+        recovered.failure = static_cast<MMRESULT>(shortFailure);
     return recovered;
 }
 

@@ -48,6 +48,9 @@ class OutputConnection {
     // send returns.
     virtual std::function<std::optional<MMRESULT>()> outcomeOfLast() { return nullptr; }
     virtual std::chrono::microseconds askAgainAfter() const { return {}; }
+    // True for a port that a failed send leaves usable: one whose connection someone removed
+    // may be connected again. Other ports that found their device gone stay gone.
+    virtual bool reconnects() const { return false; }
 };
 
 // Closing the connection is destroying it; no sink call follows the destructor's return.
@@ -72,6 +75,12 @@ class Backend {
     // a listing asks the host.
     std::vector<std::string> listOutputs();
     std::vector<std::string> listInputs();
+    // The name to show for a port whose whole name is `full`, before it is made to fit: what
+    // only decorates or repeats is left out.
+    virtual std::string shownName(const std::string& full) const { return full; }
+    // Why the system cannot be used right now, as a sentence that says what to do (no JACK
+    // server runs, say); empty when it can.
+    virtual std::string trouble() { return {}; }
     // What kind of port output `index` is, as MIDIOUTCAPS tells: a MIDI port (a cable to a
     // device) unless the backend knows better.
     virtual WORD outputTechnology(unsigned /*index*/) { return MOD_MIDIPORT; }

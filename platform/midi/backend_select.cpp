@@ -204,11 +204,15 @@ bool ListMidiPorts(bool output, std::vector<MidiPortName>& ports) {
         return false;
     midi::Backend& backend = midi::SelectedBackend();
     const std::vector<std::string> names = output ? backend.listOutputs() : backend.listInputs();
-    const std::vector<std::string> fitted = midi::FitPortNames(output, names);
+    const std::vector<std::string> fitted = midi::FitPortNames(output, names, backend);
     ports.clear();
     for (std::size_t i = 0; i < names.size(); ++i)
         ports.push_back({fitted[i], midi::FullPortName(names[i])});
     return true;
+}
+
+std::string MidiSystemTrouble() {
+    return midi::SelectedBackend().trouble();
 }
 
 void WatchMidiPorts(HWND window, UINT message) {

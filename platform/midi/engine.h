@@ -72,7 +72,9 @@ class Engine {
 // invalid UTF-8 replaced, and distinct (a repeated name gets " 2", " 3", ...). Each port keeps
 // its name for the run, and a name once given is never given to another port (see
 // kPortKeySeparator).
-std::vector<std::string> FitPortNames(bool outputs, const std::vector<std::string>& names);
+// The names are made from what `backend` shows of each.
+std::vector<std::string> FitPortNames(bool outputs, const std::vector<std::string>& names,
+                                      const Backend& backend);
 // Forgets the names given so far; for tests between cases.
 void ForgetPortNames();
 // A listed name without its key: the port's whole name as the host gives it.

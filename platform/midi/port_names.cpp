@@ -59,7 +59,7 @@ std::string clean(const std::string& text, std::size_t limit) {
 // takes it over; a port that comes back under a new key with the same full name gets it back.
 class PortNameBook {
   public:
-    std::vector<std::string> fit(const std::vector<std::string>& listed) {
+    std::vector<std::string> fit(const std::vector<std::string>& listed, const Backend& backend) {
         std::lock_guard lock(mutex_);
         struct Port {
             std::string full;
@@ -93,7 +93,8 @@ class PortNameBook {
         std::vector<std::string> fitted;
         for (std::size_t i = 0; i < ports.size(); ++i) {
             if (given[i] == nullptr) {
-                entries_.push_back({ports[i].key, ports[i].full, unusedName(ports[i].full), true});
+                entries_.push_back({ports[i].key, ports[i].full,
+                                    unusedName(backend.shownName(ports[i].full)), true});
                 given[i] = &entries_.back();
                 // The pointers taken before stay valid: a deque keeps its elements in place.
             }
@@ -127,15 +128,15 @@ class PortNameBook {
     }
 
     // The name fitted to 31 bytes, with " 2", " 3", ... when a port of this run has it.
-    std::string unusedName(const std::string& full) const {
+    std::string unusedName(const std::string& shown) const {
         const auto used = [&](const std::string& name) {
             return std::any_of(entries_.begin(), entries_.end(),
                                [&](const Entry& e) { return e.fitted == name; });
         };
-        std::string candidate = clean(full, kMaxNameBytes);
+        std::string candidate = clean(shown, kMaxNameBytes);
         for (int copy = 2; used(candidate); ++copy) {
             const std::string suffix = " " + std::to_string(copy);
-            candidate = clean(full, kMaxNameBytes - suffix.size()) + suffix;
+            candidate = clean(shown, kMaxNameBytes - suffix.size()) + suffix;
         }
         return candidate;
     }
@@ -152,8 +153,9 @@ PortNameBook& book(bool outputs) {
 
 }  // namespace
 
-std::vector<std::string> FitPortNames(bool outputs, const std::vector<std::string>& names) {
-    return book(outputs).fit(names);
+std::vector<std::string> FitPortNames(bool outputs, const std::vector<std::string>& names,
+                                      const Backend& backend) {
+    return book(outputs).fit(names, backend);
 }
 
 void ForgetPortNames() {

@@ -191,7 +191,8 @@ void FillCommonCaps(Caps& caps, const std::string& name) {
 // The common fields of port `id` among the names the backend reports.
 template <typename Caps>
 MMRESULT FillListedCaps(Caps& caps, const std::vector<std::string>& names, UINT_PTR id) {
-    const auto fitted = FitPortNames(std::is_same_v<Caps, MIDIOUTCAPSA>, names);
+    const auto fitted =
+        FitPortNames(std::is_same_v<Caps, MIDIOUTCAPSA>, names, Engine::instance().backend());
     if (id >= fitted.size())
         return MMSYSERR_BADDEVICEID;
     FillCommonCaps(caps, fitted[id]);

@@ -76,9 +76,10 @@ bool isMapper(UINT_PTR id) {
     return id == MIDI_MAPPER || id == static_cast<UINT_PTR>(-1);
 }
 
-// Delivery thread. A port found gone stays gone for this handle.
+// Delivery thread. A port found gone stays gone for this handle, unless it may be connected
+// again.
 MMRESULT noteLoss(OutPort& port, MMRESULT result) {
-    if (result == MIDIERR_NODEVICE) {
+    if (result == MIDIERR_NODEVICE && !(port.connection && port.connection->reconnects())) {
         std::lock_guard lock(Engine::instance().mutex());
         port.lost = result;
     }
@@ -114,17 +115,17 @@ MMRESULT sendOn(OutPort& port, std::span<const std::uint8_t> bytes) {
     return noteLoss(port, port.connection ? port.connection->send(bytes) : MMSYSERR_INVALHANDLE);
 }
 
-// Delivery thread: sends, and for a port that learns later whether the message arrived, waits
-// until it knows.
-MMRESULT sendAndConfirm(OutPort& port, std::span<const std::uint8_t> bytes) {
-    const MMRESULT sent = sendOn(port, bytes);
-    const auto outcome = sent == MMSYSERR_NOERROR ? port.connection->outcomeOfLast() : nullptr;
-    if (!outcome)
-        return sent;
-    std::optional<MMRESULT> known;
-    while (!(known = outcome()))
-        std::this_thread::sleep_for(port.connection->askAgainAfter());
-    return noteLoss(port, *known);
+// Delivery thread: sends a short message. A port that learns only later whether it arrived
+// reports a failure then, as a completion without a header, in order with the long messages:
+// the caller does not wait for the port's next cycle.
+MMRESULT sendShort(const std::shared_ptr<OutPort>& port, std::span<const std::uint8_t> bytes) {
+    const MMRESULT sent = sendOn(*port, bytes);
+    if (auto outcome = sent == MMSYSERR_NOERROR ? port->connection->outcomeOfLast() : nullptr)
+        awaitOutcome(port, std::move(outcome), [port](MMRESULT result) {
+            if (result != MMSYSERR_NOERROR)
+                port->callback.notify(port->handle, MOM_DONE, 0, result);
+        });
+    return sent;
 }
 
 }  // namespace
@@ -217,7 +218,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
     // Sent before the call returns, in order with the long messages before it, so that a
     // port that has gone away is reported here.
     MMRESULT sent = MMSYSERR_NOERROR;
-    engine.delivery().runAndWait([&] { sent = sendAndConfirm(*port, bytes); });
+    engine.delivery().runAndWait([&] { sent = sendShort(port, bytes); });
     return sent;
 }
 

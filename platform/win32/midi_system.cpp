@@ -91,6 +91,10 @@ void WatchMidiPorts(HWND window, UINT message) {
 
 }  // namespace platform
 
+std::string platform::MidiSystemTrouble() {
+    return {};
+}
+
 bool platform::ListMidiPorts(bool output, std::vector<MidiPortName>& ports) {
     ports.clear();
     const UINT count = output ? midiOutGetNumDevs() : midiInGetNumDevs();

@@ -75,8 +75,12 @@ class Dump {
     static constexpr const char* kProbeText = "80 7f 7f";
 
   public:
-    explicit Dump(const std::string& name)
-        : name_(Own(name)), process_({"stdbuf", "-oL", "jack_midi_dump", name_}) {}
+    // With `frameTimes`, the dump prints each message's frame time since it started.
+    explicit Dump(const std::string& name, bool frameTimes = false)
+        : name_(Own(name)),
+          process_(frameTimes
+                       ? std::vector<std::string>{"stdbuf", "-oL", "jack_midi_dump", "-a", name_}
+                       : std::vector<std::string>{"stdbuf", "-oL", "jack_midi_dump", name_}) {}
 
     std::string port() const { return name_ + ":input"; }
     // Its place in the output list, found by the whole name; -1 while it is not listed.
@@ -126,6 +130,14 @@ class Dump {
     // The messages it printed, each as its bytes.
     std::vector<Bytes> messages() {
         std::vector<Bytes> all;
+        for (auto& [time, bytes] : timedMessages())
+            all.push_back(std::move(bytes));
+        return all;
+    }
+
+    // The same, each with the frame time printed before it.
+    std::vector<std::pair<long long, Bytes>> timedMessages() {
+        std::vector<std::pair<long long, Bytes>> all;
         std::istringstream lines(process_.output());
         std::string line;
         while (std::getline(lines, line)) {
@@ -139,7 +151,7 @@ class Dump {
                    std::isxdigit(word[1]))
                 bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
             if (!bytes.empty() && bytes != kProbe)
-                all.push_back(bytes);
+                all.emplace_back(std::atoll(line.c_str()), bytes);
         }
         return all;
     }
@@ -621,6 +633,153 @@ TEST_F(Jack, ANotePlayedWhileLearningNoteRefReachesTheConverterAsItsParameterMes
     EXPECT_TRUE(form.close());
 }
 
+// A port of the program's own client.
+std::string Ours(const char* port) {
+    return platform::midi::ProgramClientName() + ":" + port;
+}
+
+// What a patchbay does: jack_connect or jack_disconnect of two ports.
+bool Patch(const char* tool, const std::string& from, const std::string& to) {
+    ChildProcess patch({tool, from, to});
+    return patch.exitCode(std::chrono::seconds(10)) == 0;
+}
+
+// The window on the JACK server, opened as a user opens it.
+struct JackWindow {
+    JackWindow() {
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+    // The boxes shown that begin with `start` and name `port`.
+    std::size_t shown(const std::string& start, const std::string& port) {
+        const std::vector<QString> texts = boxes.texts();
+        return std::count_if(texts.begin(), texts.end(), [&](const QString& text) {
+            return text.startsWith(QString::fromStdString(start)) &&
+                   text.contains(QString::fromStdString("\"" + port + "\""));
+        });
+    }
+    Bytes noteRef() { return Parameter(0, 126, form.potnote->State()); }
+
+    const QtEventLoopPump pump;
+    MessageBoxCatcher boxes;
+    TForm1 form;
+};
+
+TEST_F(Jack, AConnectionRemovedInAPatchbayFailsTheSendsUntilItIsMadeAgain) {
+    Dump dump("rdn417-dump-patch");
+    ASSERT_TRUE(dump.listed());
+    JackWindow window;
+    PickOutput(window.form, dump.port());
+    ASSERT_TRUE(Patch("jack_disconnect", Ours("out"), dump.port()));
+    DragNoteRef(window.form);
+    const std::string lost = ExceptionText(window.form.MidiOutput1->ErrorText(MIDIERR_NODEVICE));
+    EXPECT_TRUE(PumpUntil([&] { return window.shown(lost, dump.port()) == 2; }));
+    // Made again from outside, the connection carries the next changes: the port was not
+    // picked again.
+    ASSERT_TRUE(Patch("jack_connect", Ours("out"), dump.port()));
+    DragNoteRef(window.form);
+    ASSERT_TRUE(dump.waitFor(2));
+    EXPECT_EQ(dump.messages().back(), window.noteRef());
+    EXPECT_EQ(window.shown(lost, dump.port()), 2u);
+    EXPECT_TRUE(window.form.close());
+}
+
+TEST_F(Jack, ConnectionsThatOthersMadeToOurPortsSurviveSwitchingPortsAndBack) {
+    Dump first("rdn417-dump-first");
+    Dump second("rdn417-dump-second");
+    JackPeer listener(Own("rdn417-listener"));
+    ASSERT_TRUE(first.listed());
+    ASSERT_TRUE(second.listed());
+    ASSERT_TRUE(listener.ok());
+    ASSERT_TRUE(PumpUntil([&] { return listener.connectFrom(Ours("out")); }, kJackLimitMs));
+    JackWindow window;
+    PickOutput(window.form, first.port());
+    PickOutput(window.form, second.port());
+    PickOutput(window.form, first.port());
+    DragNoteRef(window.form);
+    // The chosen port and the listener get the changes; the port chosen before does not.
+    ASSERT_TRUE(first.waitFor(2));
+    ASSERT_TRUE(PumpUntil([&] { return listener.receivedCount() >= 2; }, kJackLimitMs));
+    EXPECT_EQ(listener.received().back().bytes, window.noteRef());
+    EXPECT_TRUE(second.messages().empty());
+    EXPECT_TRUE(window.form.close());
+}
+
+TEST_F(Jack, PortsShowTidyNamesAndTheirWholeNamesWhereTheListShowsLess) {
+    // A device behind a bridge, named as its client: "Keys-N:Keys-N MIDI 1".
+    const std::string client = Own("Keys");
+    JackPeer keys(client, true, client + " MIDI 1");
+    ASSERT_TRUE(keys.ok());
+    const std::string whole = client + ":" + client + " MIDI 1";
+    std::vector<platform::MidiPortName> ports;
+    ASSERT_TRUE(PumpUntil([&] {
+        platform::ListMidiPorts(true, ports);
+        return std::any_of(ports.begin(), ports.end(), [&](auto& p) { return p.full == whole; });
+    }));
+    const auto port = std::find_if(ports.begin(), ports.end(),
+                                   [&](const auto& listed) { return listed.full == whole; });
+    EXPECT_EQ(port->listed, client + " MIDI 1");
+    ChildProcess list({RDN417_PROGRAM, "--midi-system", "jack", "--list-ports"});
+    EXPECT_EQ(list.exitCode(std::chrono::seconds(30)), 0);
+    EXPECT_NE(list.output().find("  " + client + " MIDI 1  (" + whole + ")\n"), std::string::npos)
+        << list.output();
+    JackWindow window;
+    PickOutput(window.form, port->listed);
+    EXPECT_EQ(window.form.cmbOutput->toolTip().toStdString(), whole);
+    EXPECT_TRUE(window.form.close());
+}
+
+TEST_F(Jack, AFrozenServerIsSaidInTheWindowAndEndsTheCommandLineWithinSeconds) {
+    Dump dump("rdn417-dump-frozen");
+    ASSERT_TRUE(dump.listed());
+    {
+        JackWindow window;
+        PickOutput(window.form, dump.port());
+        server->freeze();
+        DragNoteRef(window.form);
+        const std::string lost =
+            ExceptionText(window.form.MidiOutput1->ErrorText(MIDIERR_NODEVICE));
+        const bool said = PumpUntil([&] {
+            const std::vector<QString> texts = window.boxes.texts();
+            return std::count_if(texts.begin(), texts.end(), [&](const QString& text) {
+                       return text.startsWith(QString::fromStdString(lost)) &&
+                              text.contains("The JACK server does not answer");
+                   }) == 2;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        ChildProcess cli(
+            {RDN417_PROGRAM, "--midi-system", "jack", "--send-all", "--output", dump.port()});
+        const int code = cli.exitCode(std::chrono::seconds(30));
+        const auto took = std::chrono::steady_clock::now() - start;
+        server->thaw();
+        EXPECT_TRUE(said);
+        EXPECT_EQ(code, 3) << cli.output();
+        EXPECT_NE(cli.output().find("does not answer"), std::string::npos) << cli.output();
+        EXPECT_LT(took, std::chrono::seconds(10));
+    }
+    // A server that was stopped may have dropped its clients: the next tests get a new one.
+    server->kill();
+    ASSERT_TRUE(server->start());
+}
+
+TEST_F(Jack, WithoutAServerTheWindowSaysToStartJack) {
+    server->kill();
+    ASSERT_TRUE(PumpUntil(
+        [] { return platform::MidiSystemTrouble().rfind("No JACK server is running", 0) == 0; },
+        kJackLimitMs));
+    {
+        JackWindow window;
+        // Whether the window remembers ports of the server or not, each box says it.
+        const std::vector<QString> texts = window.boxes.texts();
+        ASSERT_FALSE(texts.empty());
+        for (const QString& text : texts)
+            EXPECT_TRUE(text.contains("No JACK server is running: start JACK"))
+                << text.toStdString();
+        EXPECT_TRUE(window.form.close());
+    }
+    ASSERT_TRUE(server->start());
+}
+
 TEST_F(Jack, WithoutAServerTheBackendSaysSoOnceHoweverOftenItLooksAndLibjackSaysNothing) {
     const std::string nobodyServer = "rdn417-nobody" + server->suffix();
     const char* previous = std::getenv("JACK_DEFAULT_SERVER");
@@ -654,7 +813,7 @@ TEST_F(Jack, WithoutAServerTheBackendSaysSoOnceHoweverOftenItLooksAndLibjackSays
 }
 
 TEST_F(Jack, TheCommandLineSendsTheSetupPacedWithoutADisplayAndSaysWhenThePortIsMissing) {
-    Dump dump("rdn417-dump-cli");
+    Dump dump("rdn417-dump-cli", true);
     ASSERT_TRUE(dump.listed());
     // No display at all: a window, had it been opened, would end the program.
     const auto program = [](std::vector<std::string> options) {
@@ -670,6 +829,10 @@ TEST_F(Jack, TheCommandLineSendsTheSetupPacedWithoutADisplayAndSaysWhenThePortIs
     ASSERT_TRUE(dump.waitFor(3));
     EXPECT_EQ(dump.messages(), (std::vector<Bytes>{Parameter(0, 124, 0x40), Parameter(0, 125, 74),
                                                    Parameter(0, 126, 60)}));
+    // At the frames the cable would take them: 7 bytes at 31250 baud are 108 frames at 48 kHz.
+    const auto timed = dump.timedMessages();
+    for (std::size_t i = 1; i < timed.size(); ++i)
+        EXPECT_GE(timed[i].first - timed[i - 1].first, 108) << "message " << i;
     auto missing = program({"--send-all", "--output", Own("rdn417-nobody")});
     EXPECT_EQ(missing->exitCode(std::chrono::seconds(30)), 3);
     EXPECT_NE(missing->output().find("No MIDI output is called"), std::string::npos)

@@ -5,13 +5,14 @@
 
 #include <cerrno>
 
-JackPeer::JackPeer(const std::string& name, bool receives) : name_(name) {
+JackPeer::JackPeer(const std::string& name, bool receives, const std::string& input) : name_(name) {
     client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (client_ == nullptr)
         return;
     out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (receives)
-        in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        in_ =
+            jack_port_register(client_, input.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client_, &JackPeer::process, this);
     if (out_ == nullptr || (receives && in_ == nullptr) || jack_activate(client_) != 0) {
         jack_client_close(client_);
@@ -48,7 +49,8 @@ std::size_t JackPeer::receivedCount() {
 }
 
 bool JackPeer::connectFrom(const std::string& source) {
-    return jack_connect(client_, source.c_str(), (name_ + ":in").c_str()) == 0;
+    const int result = jack_connect(client_, source.c_str(), (name_ + ":in").c_str());
+    return result == 0 || result == EEXIST;
 }
 
 bool JackPeer::connectTo(const std::string& destination) {

@@ -19,8 +19,9 @@ class JackPeer {
         std::chrono::steady_clock::time_point at;
     };
 
-    // Without `receives`, the peer has no input port "in".
-    explicit JackPeer(const std::string& name, bool receives = true);
+    // Without `receives`, the peer has no input port ("in", or as `input` names it).
+    explicit JackPeer(const std::string& name, bool receives = true,
+                      const std::string& input = "in");
     ~JackPeer();
     JackPeer(const JackPeer&) = delete;
     JackPeer& operator=(const JackPeer&) = delete;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "jack_server.h"
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -81,6 +83,16 @@ bool JackServer::start() {
 void JackServer::kill() {
     if (jackd_)
         jackd_->kill();
+}
+
+void JackServer::freeze() {
+    if (jackd_)
+        jackd_->signal(SIGSTOP);
+}
+
+void JackServer::thaw() {
+    if (jackd_)
+        jackd_->signal(SIGCONT);
 }
 
 JackServer::~JackServer() {

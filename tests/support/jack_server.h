@@ -35,6 +35,9 @@ class JackServer {
     // Kills the server as a crash would, and starts it again under the same name.
     void kill();
     bool start();
+    // Stops the server as SIGSTOP does (it then answers nothing), and lets it go on.
+    void freeze();
+    void thaw();
     bool running() { return jackd_ && jackd_->running(); }
 
   private:

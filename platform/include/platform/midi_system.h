@@ -37,6 +37,10 @@ struct MidiPortName {
 // caps query would.
 bool ListMidiPorts(bool output, std::vector<MidiPortName>& ports);
 
+// Why the system in use cannot be used right now, as a sentence that says what to do ("No JACK
+// server is running: start JACK ..."); empty when it can.
+std::string MidiSystemTrouble();
+
 // Posts `message` (wParam and lParam 0) to `window` whenever the ports of the system in use
 // change, as far as the host tells or a look a few times a second shows; a null window stops.
 void WatchMidiPorts(HWND window, UINT message);

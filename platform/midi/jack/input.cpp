@@ -11,24 +11,25 @@ namespace {
 
 class JackInput : public InputConnection {
   public:
-    JackInput(std::shared_ptr<JackClient> client, std::unique_ptr<JackInputSlot> slot)
-        : client_(std::move(client)), slot_(std::move(slot)) {}
+    explicit JackInput(std::shared_ptr<JackClient> client) : client_(std::move(client)) {}
 
+    // No sink call follows: the reader lets go of the sink before this returns.
     ~JackInput() override {
-        client_->detach(slot_.get());
-        if (client_->alive())
-            jack_port_unregister(client_->handle(), slot_->port);
+        client_->listen(nullptr);
+        client_->disconnectInput();
+        client_->input().inUse.store(false, std::memory_order_release);
     }
 
   private:
     std::shared_ptr<JackClient> client_;
-    std::unique_ptr<JackInputSlot> slot_;
 };
 
 }  // namespace
 
 bool JackInputSlot::take(jack_nframes_t frames) {
     void* buffer = jack_port_get_buffer(port, frames);
+    if (!listening.load(std::memory_order_acquire))
+        return false;
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
     for (jack_nframes_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
@@ -53,28 +54,28 @@ void JackInputSlot::deliver() {
 
 MMRESULT JackBackend::openInput(unsigned index, std::shared_ptr<InputSink> sink,
                                 std::unique_ptr<InputConnection>& connection) {
-    std::lock_guard lock(mutex_);
-    const auto current = client();
-    if (!current)
-        return MIDIERR_NODEVICE;
-    const std::vector<std::string> ports = current->ports(JackPortIsOutput);
-    if (index >= ports.size())
-        return MMSYSERR_BADDEVICEID;
-    auto slot = std::make_unique<JackInputSlot>();
-    slot->sink = std::move(sink);
-    slot->port = current->addPort("in", JackPortIsInput);
-    if (slot->port == nullptr)
-        return MMSYSERR_NOMEM;
-    if (current->attach(slot.get()) < 0) {
-        jack_port_unregister(current->handle(), slot->port);
+    std::shared_ptr<JackClient> current;
+    std::string source;
+    {
+        std::lock_guard lock(mutex_);
+        current = client();
+        if (!current)
+            return MIDIERR_NODEVICE;
+        const std::vector<std::string> ports = current->ports(JackPortIsOutput);
+        if (index >= ports.size())
+            return MMSYSERR_BADDEVICEID;
+        source = ports[index];
+    }
+    if (current->input().inUse.exchange(true, std::memory_order_acq_rel))
         return MMSYSERR_ALLOCATED;
-    }
-    if (!current->connect(ports[index], jack_port_name(slot->port), slot->port)) {
-        current->detach(slot.get());
-        jack_port_unregister(current->handle(), slot->port);
+    current->listen(std::move(sink));
+    if (!current->connectInput(source)) {
+        current->listen(nullptr);
+        current->disconnectInput();
+        current->input().inUse.store(false, std::memory_order_release);
         return MIDIERR_NODEVICE;
     }
-    connection = std::make_unique<JackInput>(current, std::move(slot));
+    connection = std::make_unique<JackInput>(current);
     return MMSYSERR_NOERROR;
 }
 

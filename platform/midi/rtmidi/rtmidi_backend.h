@@ -10,7 +10,7 @@
 #pragma once
 
 #include "../backend.h"
-#include "host_names.h"
+#include "../host_names.h"
 
 #include <rtmidi/RtMidi.h>
 

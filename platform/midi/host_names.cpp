@@ -54,12 +54,33 @@ std::optional<std::string> WithoutA2jDecoration(const std::string& name) {
     return std::nullopt;
 }
 
+// "Client: Port" for PipeWire's JACK names of ALSA ports, "Midi-Bridge:Client:(capture_0) Port",
+// or nothing.
+std::optional<std::string> WithoutBridgeDecoration(const std::string& name) {
+    constexpr std::string_view prefix = "Midi-Bridge:";
+    if (name.rfind(prefix, 0) != 0)
+        return std::nullopt;
+    const std::string rest = name.substr(prefix.size());
+    for (std::size_t open = rest.find(":("); open != std::string::npos;
+         open = rest.find(":(", open + 1)) {
+        const std::size_t close = rest.find(") ", open);
+        if (close == std::string::npos)
+            return std::nullopt;
+        const std::string inside = rest.substr(open + 2, close - open - 2);
+        if (inside.rfind("capture_", 0) == 0 || inside.rfind("playback_", 0) == 0)
+            return rest.substr(0, open) + ": " + rest.substr(close + 2);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string HostPortName(const std::string& raw) {
     std::string name = WithoutHostNumbers(raw);
     if (auto plain = WithoutA2jDecoration(name))
         name = std::move(*plain);
+    else if (auto bridged = WithoutBridgeDecoration(name))
+        name = std::move(*bridged);
     // The first colon after which the port's part begins with the client's part.
     for (std::size_t colon = name.find(':'); colon != std::string::npos;
          colon = name.find(':', colon + 1)) {

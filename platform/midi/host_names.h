@@ -11,9 +11,9 @@ namespace platform::midi {
 // Without ALSA's client:port numbers ("Synth 20:0" becomes "Synth").
 std::string WithoutHostNumbers(const std::string& name);
 
-// Without the numbers, a2jmidid's decoration ("a2j:Client [24] (playback): Port" becomes
-// "Client: Port") and a client name that the port name repeats ("Client:Client Port" becomes
-// "Client Port").
+// Without the numbers, a2jmidid's and PipeWire's decoration ("a2j:Client [24] (playback): Port"
+// and "Midi-Bridge:Client:(playback_0) Port" become "Client: Port") and a client name that the port
+// name repeats ("Client:Client Port" becomes "Client Port").
 std::string HostPortName(const std::string& name);
 
 }  // namespace platform::midi
