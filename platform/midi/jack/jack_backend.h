@@ -27,7 +27,6 @@
 #include "../backend.h"
 
 #include <jack/jack.h>
-#include <jack/ringbuffer.h>
 #include <semaphore.h>
 
 #include <array>
@@ -45,7 +44,9 @@
 namespace platform::midi {
 
 // Whole messages between one writing and one reading thread, without locks: each message is
-// a header (a number and a length) and its bytes, written in one piece.
+// a header (a number, a length and a time) and its bytes, published in one piece by the write
+// position (release) that the reader loads (acquire). The memory is locked, so the real-time
+// thread never waits for a page.
 class MessageRing {
   public:
     struct Header {
@@ -67,7 +68,15 @@ class MessageRing {
     void take(const Header& header, std::uint8_t* to);
 
   private:
-    jack_ringbuffer_t* ring_;
+    // Copies between the ring at position `at` (it wraps) and plain memory.
+    void copyIn(std::uint64_t at, const void* from, std::size_t size);
+    void copyOut(std::uint64_t at, void* to, std::size_t size) const;
+
+    std::vector<std::uint8_t> bytes_;
+    bool locked_ = false;
+    // Positions since the start, never wrapped: written by the writer, and by the reader.
+    std::atomic<std::uint64_t> written_{0};
+    std::atomic<std::uint64_t> read_{0};
 };
 
 // The largest message the components send or take, and room for two of them.
@@ -77,18 +86,13 @@ constexpr std::size_t kRingBytes = 4 * (kLargestMessage + sizeof(MessageRing::He
 // The program's output port and what the real-time thread sends through it: the messages in
 // order, and its verdicts on them. Lives as long as the client.
 struct JackOutputSlot {
-    JackOutputSlot();
-    ~JackOutputSlot();
-    JackOutputSlot(const JackOutputSlot&) = delete;
-    JackOutputSlot& operator=(const JackOutputSlot&) = delete;
-
     // The real-time thread: fills the port's buffer for the cycle that began at `start`.
     void carry(jack_nframes_t frames, jack_nframes_t start, jack_nframes_t rate);
 
     jack_port_t* port = nullptr;
     MessageRing messages{kRingBytes};
-    // The numbers of the messages it could not deliver, oldest first.
-    jack_ringbuffer_t* failed;
+    // The numbers of the messages it could not deliver, oldest first (headers without bytes).
+    MessageRing failed{4096 * sizeof(MessageRing::Header)};
     // Where the ring above overflowed: every message up to this number whose verdict it could
     // not hold has failed.
     std::atomic<std::uint64_t> failedThrough{0};

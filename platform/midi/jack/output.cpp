@@ -94,10 +94,11 @@ class JackOutput : public OutputConnection {
 
     // The delivery thread: what became of message `ticket`, once known.
     std::optional<MMRESULT> outcome(std::uint64_t ticket) {
-        std::uint64_t failed = 0;
-        while (jack_ringbuffer_read(slot_.failed, reinterpret_cast<char*>(&failed),
-                                    sizeof failed) == sizeof failed)
-            failed_.insert(failed);
+        MessageRing::Header failed{};
+        while (slot_.failed.peek(failed)) {
+            slot_.failed.take(failed, nullptr);
+            failed_.insert(failed.ticket);
+        }
         if (ticket <= slot_.taken.load(std::memory_order_acquire)) {
             // The numbers the ring could not hold failed once, up to where it overflowed.
             const bool overflowed = ticket <= slot_.failedThrough.load(std::memory_order_acquire);
@@ -121,16 +122,6 @@ class JackOutput : public OutputConnection {
 };
 
 }  // namespace
-
-JackOutputSlot::JackOutputSlot() : failed(jack_ringbuffer_create(4096 * sizeof(std::uint64_t))) {
-    if (failed == nullptr)
-        throw std::bad_alloc();
-    jack_ringbuffer_mlock(failed);
-}
-
-JackOutputSlot::~JackOutputSlot() {
-    jack_ringbuffer_free(failed);
-}
 
 void JackOutputSlot::carry(jack_nframes_t frames, jack_nframes_t start, jack_nframes_t rate) {
     void* buffer = jack_port_get_buffer(port, frames);
@@ -174,9 +165,7 @@ void JackOutputSlot::carry(jack_nframes_t frames, jack_nframes_t start, jack_nfr
         } else {
             messages.take(header, nullptr);
         }
-        if (!delivered &&
-            jack_ringbuffer_write(failed, reinterpret_cast<const char*>(&header.ticket),
-                                  sizeof header.ticket) != sizeof header.ticket)
+        if (!delivered && !failed.push(header.ticket, {}))
             failedThrough.store(header.ticket, std::memory_order_release);
         taken.store(header.ticket, std::memory_order_release);
     }
