@@ -2,7 +2,9 @@
 // The JACK backend without the window, so that the sanitizer builds run it too: ports opened
 // and closed under traffic in both directions while the server is killed and started again.
 // The memory that JACK's real-time thread uses must outlive every use, whatever the order.
+#include "midi/jack/jack_backend.h"
 #include "child_process.h"
+#include "jack_peer.h"
 #include "jack_server.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
@@ -15,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -97,6 +100,26 @@ TEST(JackBackend, PortsOpenedAndClosedUnderTrafficWhileTheServerDiesNeverMeetFre
         killer.join();
         ASSERT_TRUE(server->start()) << server->unavailable();
     }
+}
+
+// The server's notifications (a client coming and going) keep arriving while a backend of its
+// own is destroyed: none reaches what the backend has already destroyed.
+TEST(JackBackend, ABackendDestroyedWhileTheServerNotifiesIt) {
+    if (!ChildProcess::installed("jackd"))
+        GTEST_SKIP() << server->unavailable();
+    ASSERT_EQ(server->unavailable(), "");
+    std::atomic<bool> busy{true};
+    std::thread notifier([&] {
+        while (busy.load())
+            JackPeer("rdn417-notifier" + server->suffix());
+    });
+    for (int round = 0; round < 20; ++round) {
+        auto backend = std::make_unique<platform::midi::JackBackend>();
+        backend->outputNames();
+        backend.reset();
+    }
+    busy.store(false);
+    notifier.join();
 }
 
 }  // namespace

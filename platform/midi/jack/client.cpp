@@ -161,8 +161,12 @@ JackClient::~JackClient() {
     reader_.join();
     silence();
     if (!alive()) {
-        // Given up: libjack's threads may still call into the core (see jack_backend.h).
-        static_cast<void>(new std::shared_ptr<JackCore>(core_));
+        // Given up: libjack's threads may still call into the core (see jack_backend.h). Kept
+        // where the process can still reach it, as what it holds is not lost but left in use.
+        static std::mutex keptMutex;
+        static auto* kept = new std::vector<std::shared_ptr<JackCore>>;
+        std::lock_guard lock(keptMutex);
+        kept->push_back(core_);
         return;
     }
     // The closing thread keeps the core for as long as the server takes to answer.
