@@ -5,8 +5,9 @@
 // opening a port of the program connects ours to it, closing disconnects that connection only,
 // and connections that others made to ours stay as they are.
 //
-// JACK's real-time thread only copies bytes: from a lock-free ring per output into the port's
-// buffer, and from an input port's buffer into a ring per input; it never blocks or allocates.
+// JACK's real-time thread only copies bytes: from a lock-free ring into the output port's
+// buffer, and from the input port's buffer into another; it never blocks or allocates. One
+// output and one input of the program are open at a time.
 // A message counts as delivered once that thread has written it into the port's buffer while
 // the port is connected to the chosen one; one it found unconnected, or that was still queued
 // when the server went away, has failed, and the sender hears so. A connection that comes back
@@ -17,11 +18,12 @@
 //
 // The server says when ports come and go, connect and disconnect, and when it goes away; a
 // watcher thread then lists the ports again (and a few times a second as a back-stop). A client
-// whose server went away is given up, never closed: closing it stops its
-// threads wherever they are, under a lock that libjack shares between clients, and that lock
-// then stays taken (every later open or close in the process hangs). No new client opens for two
-// seconds after, for the same reason. What a given-up client holds (all that its real-time and
-// notification threads touch) is left to the process, so those threads never meet freed memory.
+// whose server went away is given up, never closed: closing it stops its threads wherever they
+// are, under a lock that libjack shares between clients, and that lock then stays taken (every
+// later open or close in the process hangs). No new client opens for two seconds after, for the
+// same reason. What a given-up client holds (all that its real-time and notification threads
+// touch) is kept for the rest of the process, so those threads never meet freed memory; a
+// client that is closed frees it only once jack_client_close has returned.
 #pragma once
 
 #include "../backend.h"
@@ -29,7 +31,6 @@
 #include <jack/jack.h>
 #include <semaphore.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
