@@ -56,16 +56,8 @@ MMRESULT JackBackend::openInput(unsigned index, std::shared_ptr<InputSink> sink,
                                 std::unique_ptr<InputConnection>& connection) {
     std::shared_ptr<JackClient> current;
     std::string source;
-    {
-        std::lock_guard lock(mutex_);
-        current = client();
-        if (!current)
-            return MIDIERR_NODEVICE;
-        const std::vector<std::string> ports = current->ports(JackPortIsOutput);
-        if (index >= ports.size())
-            return MMSYSERR_BADDEVICEID;
-        source = ports[index];
-    }
+    if (const MMRESULT found = findPort(index, JackPortIsOutput, current, source))
+        return found;
     if (current->input().inUse.exchange(true, std::memory_order_acq_rel))
         return MMSYSERR_ALLOCATED;
     current->listen(std::move(sink));

@@ -255,6 +255,9 @@ class JackBackend : public Backend {
     // With mutex_ held: the client of a running server, opened (again) when needed; null when
     // none runs or none answers.
     std::shared_ptr<JackClient> client();
+    // The client and the whole name of port `index` of those with `flags`.
+    MMRESULT findPort(unsigned index, unsigned long flags, std::shared_ptr<JackClient>& current,
+                      std::string& name);
     // Lists again and says when the lists changed; the watcher's work.
     void look();
     void watch();

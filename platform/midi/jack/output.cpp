@@ -174,16 +174,8 @@ void JackOutputSlot::carry(jack_nframes_t frames, jack_nframes_t start, jack_nfr
 MMRESULT JackBackend::openOutput(unsigned index, std::unique_ptr<OutputConnection>& connection) {
     std::shared_ptr<JackClient> current;
     std::string target;
-    {
-        std::lock_guard lock(mutex_);
-        current = client();
-        if (!current)
-            return MIDIERR_NODEVICE;
-        const std::vector<std::string> ports = current->ports(JackPortIsInput);
-        if (index >= ports.size())
-            return MMSYSERR_BADDEVICEID;
-        target = ports[index];
-    }
+    if (const MMRESULT found = findPort(index, JackPortIsInput, current, target))
+        return found;
     JackOutputSlot& slot = current->output();
     if (slot.inUse.exchange(true, std::memory_order_acq_rel))
         return MMSYSERR_ALLOCATED;

@@ -68,6 +68,19 @@ std::shared_ptr<JackClient> JackBackend::client() {
     return client_;
 }
 
+MMRESULT JackBackend::findPort(unsigned index, unsigned long flags,
+                               std::shared_ptr<JackClient>& current, std::string& name) {
+    std::lock_guard lock(mutex_);
+    current = client();
+    if (!current)
+        return MIDIERR_NODEVICE;
+    const std::vector<std::string> ports = current->ports(flags);
+    if (index >= ports.size())
+        return MMSYSERR_BADDEVICEID;
+    name = ports[index];
+    return MMSYSERR_NOERROR;
+}
+
 std::string JackBackend::trouble() {
     std::lock_guard lock(mutex_);
     const auto current = client();
