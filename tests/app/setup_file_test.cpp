@@ -34,6 +34,48 @@ Bytes Message(int channel, int code, int value) {
 
 const ConverterSetup kSetup{5, 54, true, true, 74};
 
+Bytes Text(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// A Standard MIDI File, made by hand as the format describes it: events with their delta time
+// (one byte here), tracks, and the header.
+Bytes Event(std::uint8_t delta, const Bytes& event) {
+    return Join({{delta}, event});
+}
+Bytes Sysex(const Bytes& message, std::uint8_t delta = 0) {
+    // F0, the length of the rest, the rest (F7 included).
+    return Event(delta, Join({{0xF0, static_cast<std::uint8_t>(message.size() - 1)},
+                              Bytes(message.begin() + 1, message.end())}));
+}
+Bytes Track(const std::vector<Bytes>& events) {
+    const Bytes body = Join({Join(events), Event(0, {0xFF, 0x2F, 0x00})});
+    const auto size = static_cast<std::uint16_t>(body.size());
+    return Join(
+        {Text("MTrk"),
+         {0, 0, static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size & 0xFF)},
+         body});
+}
+Bytes MidiFile(std::uint8_t format, const std::vector<Bytes>& tracks) {
+    return Join({Text("MThd"),
+                 {0, 0, 0, 6, 0, format, 0, static_cast<std::uint8_t>(tracks.size()), 0x01, 0xE0},
+                 Join(tracks)});
+}
+Bytes Cut(Bytes bytes, std::size_t count) {
+    bytes.resize(bytes.size() - count);
+    return bytes;
+}
+// The text in UTF-16 with its byte-order mark.
+Bytes Utf16(const std::string& text, bool little) {
+    Bytes bytes = little ? Bytes{0xFF, 0xFE} : Bytes{0xFE, 0xFF};
+    for (const char c : text) {
+        const std::uint8_t unit[] = {static_cast<std::uint8_t>(c), 0};
+        bytes.push_back(unit[little ? 0 : 1]);
+        bytes.push_back(unit[little ? 1 : 0]);
+    }
+    return bytes;
+}
+
 TEST(ConverterSetup, SendsTheModeFlagsTheControllerWhenChosenAndNoteRef) {
     EXPECT_EQ(kSetup.messages(),
               (std::vector<Bytes>{Message(5, pcModeFlags, 0x60), Message(5, pcAuxController, 74),
@@ -87,6 +129,40 @@ TEST(SetupFile, ReadsWhatSendAllSendsAndSkipsOtherDevices) {
     EXPECT_EQ(partial.setup, (ConverterSetup{9, 100, false, false, 3}));
 }
 
+TEST(SetupFile, ReadsTheFormsMusiciansKeepASetupIn) {
+    const Bytes roland = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+    const std::vector<Bytes> messages = kSetup.messages();
+    const std::string hex =
+        "F0 70 05 7C 00 06 F7\r\nf0 70 05 7d 0a 04 f7\r\n"
+        "0xF0,0x70,0x05,0x7E,0x06,0x03,0xF7\r\n";
+    // A capture: clock and active sensing inside and between the messages, a line end after.
+    Bytes capture = Join({{0xF8}, messages[0], {0xFE}, messages[1], messages[2], {'\r', '\n'}});
+    capture.insert(capture.begin() + 10, 0xF8);
+    // A message split into packets, the way some DAWs store a long one.
+    const Bytes split = {0x00, 0xF0, 0x03, 0x70, 0x05, 0x7E, 0x00, 0xF7, 0x03, 0x06, 0x03, 0xF7};
+    const std::vector<std::pair<const char*, Bytes>> forms = {
+        {"hex text", Text(hex)},
+        {"hex text in one word", Text("F070057C0006F7F070057D0A04F7F070057E0603F7")},
+        {"UTF-8 hex text with its mark", Join({{0xEF, 0xBB, 0xBF}, Text(hex)})},
+        {"UTF-16LE hex text", Utf16(hex, true)},
+        {"UTF-16BE hex text", Utf16(hex, false)},
+        {"a capture with real-time bytes", capture},
+        {"a MIDI file of format 0 with other events",
+         MidiFile(
+             0, {Track({Event(0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}), Sysex(roland),
+                        Sysex(messages[0]), Sysex(messages[1], 3), Event(0, {0x90, 0x40, 0x7F}),
+                        Event(0, {0x40, 0x00}), Event(0, {0xC0, 0x05}), Sysex(messages[2], 3)})})},
+        {"a MIDI file of format 1, messages over two tracks, one in packets",
+         MidiFile(1, {Track({Sysex(messages[0]), Sysex(roland)}),
+                      Track({Sysex(messages[1]), Bytes(split.begin(), split.end())})})},
+    };
+    for (const auto& [form, bytes] : forms) {
+        const SetupFileContents read = ParseSetupFile(bytes, ConverterSetup{});
+        EXPECT_EQ(read.error, "") << form;
+        EXPECT_EQ(read.setup, kSetup) << form;
+    }
+}
+
 TEST(SetupFile, ABadFileSaysWhyAndChangesNothing) {
     const Bytes good = Join(kSetup.messages());
     Bytes highByte = good;
@@ -103,10 +179,24 @@ TEST(SetupFile, ABadFileSaysWhyAndChangesNothing) {
         {{0xF0, 0x70, 0x00, 0x7E, 0x10, 0x00, 0xF7}, "channel or value out of range"},
         {Message(0, pcNoteRef, 128), "parameter 126 to 128"},
         {Message(0, pcModeFlags, 0x01), "parameter 124 to 1"},
-        {Message(0, 100, 1), "parameter 100 to 1"},
+        {Join({Message(0, pcNoteRef, 1), Message(0, 0x11, 1)}),
+         "Message 2: unknown parameter code 0x11"},
         {Join({Message(0, pcNoteRef, 1), Message(1, pcModeFlags, 0)}),
          "more than one MIDI channel"},
-        {{0xF0, 0x41, 0x00, 0xF7}, "no RDN417 parameter message (1 for other devices)"},
+        {{0xF0, 0x41, 0x00, 0xF7}, "no RDN417 parameter message (1 message for other devices)"},
+        {Join({{0xF0, 0x41, 0x00, 0xF7}, {0xF0, 0x42, 0xF7}}), "(2 messages for other devices)"},
+        {Text("F0 70 00 7E 00 0G F7"),
+         "This is text that is not hex: it holds a character that is not a hex digit (\"0G\" "
+         "on line 1)"},
+        {Text("F0 70 00\n7E 0 0C F7"), "one hex digit instead of two (\"0\" on line 2)"},
+        {Text("hello"), "This is text that is not hex"},
+        {MidiFile(0, {Track({Event(0, {0x90, 0x40, 0x7F})})}),
+         "This is a Standard MIDI File without the converter's messages (no System Exclusive"},
+        {MidiFile(1, {Track({Sysex({0xF0, 0x41, 0x00, 0xF7})})}),
+         "Standard MIDI File without the converter's messages (1 message for other devices)"},
+        {MidiFile(2, {Track({Sysex(Message(0, pcNoteRef, 1))})}), "of format 2"},
+        {Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, "Standard MIDI File, but its header is cut"},
+        {Cut(MidiFile(0, {Track({Sysex(Message(0, pcNoteRef, 1))})}), 3), "cut short"},
         {Bytes(kMaxSetupFileBytes + 1, 0xF0), "larger than 1 MB"},
     };
     for (const auto& [bytes, reason] : cases) {
