@@ -42,8 +42,10 @@ shown and no display is needed; the options start from the stored setup, and wha
                          aux CV from velocity, or from the controller (N 0..127, or NAME)
   --set controller=none|N|NAME   the aux controller alone
   --send-all             send the setup, as Send all does in the window
-  --send FILE.syx        read a setup from the file (- for standard input) and send it
-  --save FILE.syx        write the setup to the file (- for standard output)
+  --send FILE            read a setup from the file (- for standard input) and send it:
+                         .syx, a Standard MIDI File (.mid) or hex text
+  --save FILE            write the setup to the file (- for standard output): .syx, or a
+                         Standard MIDI File when FILE ends in .mid
   --show                 print the setup
   --dry-run              print the bytes that would be sent, in hex; open no port, store
                          nothing

@@ -18,7 +18,12 @@
 
 namespace {
 
-const QString kFilter = QStringLiteral("System Exclusive (*.syx);;All files (*)");
+// What opens: .syx, Standard MIDI Files and hex text; what saves: .syx, or a MIDI file.
+const QString kOpenFilter = QStringLiteral(
+    "Setups (*.syx *.mid *.midi *.txt);;System Exclusive (*.syx);;Standard MIDI File (*.mid "
+    "*.midi);;Hex text (*.txt);;All files (*)");
+const QString kSysexFilter = QStringLiteral("System Exclusive (*.syx)");
+const QString kMidiFilter = QStringLiteral("Standard MIDI File (*.mid)");
 
 // The one local file a drag carries, or an empty string.
 QString droppedFile(const QMimeData* data) {
@@ -37,16 +42,22 @@ SetupFileActions::SetupFileActions(QWidget& window, QAbstractButton& openButton,
     : QObject(&window), window_(window), current_(std::move(current)), open_(std::move(open)) {
     const auto askOpen = [this] {
         const QString path =
-            QFileDialog::getOpenFileName(&window_, QStringLiteral("Open a setup"), {}, kFilter);
+            QFileDialog::getOpenFileName(&window_, QStringLiteral("Open a setup"), {}, kOpenFilter);
         if (!path.isEmpty())
             openFile(FromQString(path));
     };
     const auto askSave = [this] {
         // The dialog adds the extension to a name that has none before it asks whether an
         // existing file may be replaced, so that the question is asked of the file written.
-        QFileDialog dialog(&window_, QStringLiteral("Save the setup"), {}, kFilter);
+        QFileDialog dialog(&window_, QStringLiteral("Save the setup"), {},
+                           kSysexFilter + QStringLiteral(";;") + kMidiFilter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("syx"));
+        // A name without extension gets the one of the kind chosen.
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(filter == kMidiFilter ? QStringLiteral("mid")
+                                                          : QStringLiteral("syx"));
+        });
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return;
         saveFile(FromQString(dialog.selectedFiles().front()));

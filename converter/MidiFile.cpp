@@ -168,3 +168,56 @@ MidiFileSysex SysexOfMidiFile(std::span<const std::uint8_t> bytes) {
     }
     return read;
 }
+
+namespace {
+
+constexpr std::uint32_t kTicksPerBeat = 480;
+constexpr std::uint32_t kMicrosecondsPerBeat = 500000;
+
+void Append(std::vector<std::uint8_t>& to, std::uint32_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        to.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void AppendQuantity(std::vector<std::uint8_t>& to, std::uint32_t value) {
+    std::uint8_t groups[5];
+    int count = 0;
+    do {
+        groups[count++] = value & 0x7F;
+        value >>= 7;
+    } while (value != 0);
+    while (count > 0) {
+        --count;
+        to.push_back(static_cast<std::uint8_t>(groups[count] | (count > 0 ? 0x80 : 0)));
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MidiFileOf(const std::vector<std::vector<std::uint8_t>>& messages) {
+    std::vector<std::uint8_t> track;
+    // The tempo, said rather than left to the reader's default.
+    track.insert(track.end(), {0x00, 0xFF, 0x51, 0x03});
+    Append(track, kMicrosecondsPerBeat, 3);
+    std::uint32_t delta = 0;
+    for (const auto& message : messages) {
+        AppendQuantity(track, delta);
+        track.push_back(0xF0);
+        AppendQuantity(track, static_cast<std::uint32_t>(message.size() - 1));
+        track.insert(track.end(), message.begin() + 1, message.end());
+        // Whole ticks of at least the cable's time for this message.
+        const std::uint64_t cable = message.size() * 320 * std::uint64_t{kTicksPerBeat};
+        delta =
+            static_cast<std::uint32_t>((cable + kMicrosecondsPerBeat - 1) / kMicrosecondsPerBeat);
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    std::vector<std::uint8_t> file{'M', 'T', 'h', 'd'};
+    Append(file, 6, 4);
+    Append(file, 0, 2);  // format 0
+    Append(file, 1, 2);  // one track
+    Append(file, kTicksPerBeat, 2);
+    file.insert(file.end(), {'M', 'T', 'r', 'k'});
+    Append(file, static_cast<std::uint32_t>(track.size()), 4);
+    file.insert(file.end(), track.begin(), track.end());
+    return file;
+}

@@ -6,6 +6,7 @@
 #include "ParameterMessage.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -82,7 +83,19 @@ void apply(ConverterSetup& setup, const Parameter& parameter) {
 
 }  // namespace
 
-std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup) {
+bool IsMidiFileName(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == "mid" || extension == "midi";
+}
+
+std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup, bool midi) {
+    if (midi)
+        return MidiFileOf(setup.messages());
     std::vector<std::uint8_t> bytes;
     for (const auto& message : setup.messages())
         bytes.insert(bytes.end(), message.begin(), message.end());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Converter setups as .syx files: exactly the System Exclusive messages that Send all sends,
-// one after another, so that any SysEx librarian or sender can use them. Reading checks that
+// one after another, so that any SysEx librarian or sender can use them (or as a Standard MIDI
+// File that holds them, for a DAW; see MidiFile.h). Reading checks that
 // the file is meant for the converter and holds one whole setup's worth of sound values;
 // messages for other devices are skipped and counted.
 #pragma once
@@ -25,5 +26,9 @@ inline constexpr std::size_t kMaxSetupFileBytes = 1024 * 1024;
 
 // The parameter messages of a whole file's bytes.
 SetupFileContents ParseSetupFile(std::span<const std::uint8_t> bytes, const ConverterSetup& base);
-// The file's bytes for a setup: its messages, one after another.
-std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup);
+// The file's bytes for a setup: its messages, one after another; as a Standard MIDI File when
+// `midi` (see MidiFileOf).
+std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup, bool midi = false);
+// True for a file name that ends in .mid or .midi, in any case: such a file is written as a
+// Standard MIDI File.
+bool IsMidiFileName(const std::string& name);

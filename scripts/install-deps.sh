@@ -18,7 +18,7 @@ if [[ ${1:-} == --test ]]; then
         g++-mingw-w64-x86-64-posix wine64 wine
         xvfb xauth xdotool x11-utils imagemagick dpkg-dev patch xz-utils procps
         desktop-file-utils appstream lintian nsis
-        at-spi2-core dbus python3-pyatspi gir1.2-atspi-2.0
+        at-spi2-core dbus python3-pyatspi gir1.2-atspi-2.0 python3-mido
     )
 fi
 

@@ -42,7 +42,7 @@ SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& b
 }
 
 std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup) {
-    const std::vector<std::uint8_t> bytes = SetupFileBytes(setup);
+    const std::vector<std::uint8_t> bytes = SetupFileBytes(setup, IsMidiFileName(path));
     const std::string failed = platform::ReplaceFileSafely(
         path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     return failed.empty() ? failed : path + ": It cannot be saved: " + failed + ".";

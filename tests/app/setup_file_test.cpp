@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -161,6 +162,29 @@ TEST(SetupFile, ReadsTheFormsMusiciansKeepASetupIn) {
         EXPECT_EQ(read.error, "") << form;
         EXPECT_EQ(read.setup, kSetup) << form;
     }
+}
+
+TEST(SetupFile, AMidiFileHoldsTheSetupAtTheCablesPaceAndReadsBack) {
+    const Bytes file = SetupFileBytes(kSetup, true);
+    // Format 0, one track, 480 ticks a beat; the tempo (120 a minute) said first.
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 14),
+              (Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0}));
+    EXPECT_EQ(Bytes(file.begin() + 22, file.begin() + 29),
+              (Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}));
+    // Each message 3 ticks (3.1 ms) after the one before, which the cable takes 2.24 ms for.
+    const std::vector<Bytes> messages = kSetup.messages();
+    const Bytes second =
+        Join({{0x03, 0xF0, 0x06}, Bytes(messages[1].begin() + 1, messages[1].end())});
+    EXPECT_NE(std::search(file.begin(), file.end(), second.begin(), second.end()), file.end());
+    EXPECT_EQ(ParseSetupFile(file, ConverterSetup{}).setup, kSetup);
+    for (const auto& [name, midi] :
+         std::vector<std::pair<std::string, bool>>{{"song.mid", true},
+                                                   {"SONG.MID", true},
+                                                   {"a.midi", true},
+                                                   {"song.syx", false},
+                                                   {"mid", false},
+                                                   {"a.mid/b.syx", false}})
+        EXPECT_EQ(IsMidiFileName(name), midi) << name;
 }
 
 TEST(SetupFile, ABadFileSaysWhyAndChangesNothing) {
