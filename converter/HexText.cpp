@@ -28,23 +28,52 @@ int HexDigit(std::uint32_t c) {
     return -1;
 }
 
-// The characters of the text, as code units; empty with `error` set when they cannot be had.
-std::vector<std::uint32_t> Characters(std::span<const std::uint8_t> bytes, std::string& error) {
-    std::vector<std::uint32_t> characters;
-    if (IsUtf16(bytes)) {
-        const bool little = bytes[0] == 0xFF;
-        if (bytes.size() % 2 != 0) {
-            error = "it ends in half a UTF-16 character";
-            return {};
+// The words of the text as bytes: `unit(k)` is its k-th character of `count`.
+template <typename Unit>
+HexTextBytes Parse(Unit unit, std::size_t count) {
+    HexTextBytes read;
+    read.bytes.reserve(count / 2);
+    int line = 1;
+    for (std::size_t i = 0; i < count;) {
+        if (IsBlank(unit(i))) {
+            line += unit(i) == '\n' ? 1 : 0;
+            ++i;
+            continue;
         }
-        for (std::size_t i = 2; i < bytes.size(); i += 2)
-            characters.push_back(little ? bytes[i] | (bytes[i + 1] << 8)
-                                        : (bytes[i] << 8) | bytes[i + 1]);
-        return characters;
+        // A word: "0x" if it likes, then pairs of hex digits.
+        std::size_t end = i;
+        while (end < count && !IsBlank(unit(end)))
+            ++end;
+        std::size_t digits = i;
+        if (end - i > 2 && unit(i) == '0' && (unit(i + 1) | 0x20) == 'x')
+            digits += 2;
+        // Where a word that is not hex stands, said only when one is found.
+        const auto where = [&] {
+            std::string word;
+            for (std::size_t k = i; k < end; ++k)
+                word += unit(k) < 0x80 && std::isprint(static_cast<int>(unit(k)))
+                            ? static_cast<char>(unit(k))
+                            : '?';
+            return " (\"" + word + "\" on line " + std::to_string(line) + ")";
+        };
+        if ((end - digits) % 2 != 0) {
+            read.error = "a byte has one hex digit instead of two" + where();
+            return read;
+        }
+        for (std::size_t k = digits; k < end; k += 2) {
+            const int high = HexDigit(unit(k));
+            const int low = HexDigit(unit(k + 1));
+            if (high < 0 || low < 0) {
+                read.error = "it holds a character that is not a hex digit" + where();
+                return read;
+            }
+            read.bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        }
+        i = end;
     }
-    for (std::size_t i = IsUtf8Mark(bytes) ? 3 : 0; i < bytes.size(); ++i)
-        characters.push_back(bytes[i]);
-    return characters;
+    if (read.bytes.empty())
+        read.error = "it holds no bytes";
+    return read;
 }
 
 }  // namespace
@@ -60,46 +89,19 @@ bool IsText(std::span<const std::uint8_t> bytes) {
 }
 
 HexTextBytes BytesOfHexText(std::span<const std::uint8_t> text) {
-    HexTextBytes read;
-    const std::vector<std::uint32_t> characters = Characters(text, read.error);
-    if (!read.error.empty())
-        return read;
-    int line = 1;
-    for (std::size_t i = 0; i < characters.size();) {
-        if (IsBlank(characters[i])) {
-            line += characters[i] == '\n' ? 1 : 0;
-            ++i;
-            continue;
-        }
-        // A word: "0x" if it likes, then pairs of hex digits.
-        std::size_t end = i;
-        while (end < characters.size() && !IsBlank(characters[end]))
-            ++end;
-        std::size_t digits = i;
-        if (end - i > 2 && characters[i] == '0' && (characters[i + 1] | 0x20) == 'x')
-            digits += 2;
-        std::string word;
-        for (std::size_t k = i; k < end; ++k)
-            word += characters[k] < 0x80 && std::isprint(static_cast<int>(characters[k]))
-                        ? static_cast<char>(characters[k])
-                        : '?';
-        const auto where = " (\"" + word + "\" on line " + std::to_string(line) + ")";
-        for (std::size_t k = digits; k < end; ++k) {
-            if (HexDigit(characters[k]) < 0) {
-                read.error = "it holds a character that is not a hex digit" + where;
-                return read;
-            }
-        }
-        if ((end - digits) % 2 != 0) {
-            read.error = "a byte has one hex digit instead of two" + where;
-            return read;
-        }
-        for (std::size_t k = digits; k < end; k += 2)
-            read.bytes.push_back(static_cast<std::uint8_t>(HexDigit(characters[k]) * 16 +
-                                                           HexDigit(characters[k + 1])));
-        i = end;
+    if (IsUtf16(text)) {
+        if (text.size() % 2 != 0)
+            return {{}, "it ends in half a UTF-16 character"};
+        const bool little = text[0] == 0xFF;
+        const auto units = text.subspan(2);
+        return Parse(
+            [&](std::size_t k) -> std::uint32_t {
+                const std::uint32_t first = units[2 * k];
+                const std::uint32_t second = units[2 * k + 1];
+                return little ? first | (second << 8) : (first << 8) | second;
+            },
+            units.size() / 2);
     }
-    if (read.bytes.empty())
-        read.error = "it holds no bytes";
-    return read;
+    const auto characters = text.subspan(IsUtf8Mark(text) ? 3 : 0);
+    return Parse([&](std::size_t k) -> std::uint32_t { return characters[k]; }, characters.size());
 }

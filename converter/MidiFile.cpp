@@ -97,7 +97,12 @@ std::string ReadTrack(Cursor track, std::vector<std::uint8_t>& messages) {
             if (!data)
                 return cut;
             running = 0;
-            if (*status == 0xF0) {
+            if (*status == 0xF0 && EndsMessage(*data)) {
+                // A whole message, as nearly every file holds them.
+                messages.push_back(0xF0);
+                messages.insert(messages.end(), data->begin(), data->end());
+                open.clear();
+            } else if (*status == 0xF0) {
                 open.assign(1, 0xF0);
                 open.insert(open.end(), data->begin(), data->end());
             } else if (!open.empty()) {
@@ -136,6 +141,7 @@ bool IsMidiFile(std::span<const std::uint8_t> bytes) {
 
 MidiFileSysex SysexOfMidiFile(std::span<const std::uint8_t> bytes) {
     MidiFileSysex read;
+    read.messages.reserve(bytes.size());
     Cursor file(bytes, 4, bytes.size());
     const auto headerLength = file.big(4);
     const auto format = file.big(2);
