@@ -17,7 +17,7 @@ if [[ ${1:-} == --test ]]; then
         clang-format clang libclang-rt-14-dev
         g++-mingw-w64-x86-64-posix wine64 wine
         xvfb xauth xdotool x11-utils imagemagick dpkg-dev patch xz-utils procps
-        desktop-file-utils appstream lintian nsis
+        desktop-file-utils appstream lintian nsis shared-mime-info
         at-spi2-core dbus python3-pyatspi gir1.2-atspi-2.0 python3-mido
     )
 fi

@@ -18,6 +18,7 @@ rm -rf "$stage" "$deb_root"
 DESTDIR="$PWD/$stage" cmake --install "$build" --prefix /usr >/dev/null
 for file in usr/bin/rdn417-config usr/share/applications/rdn417-config.desktop \
     usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml \
+    usr/share/mime/packages/rdn417-config.xml \
     usr/share/icons/hicolor/scalable/apps/rdn417-config.svg \
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/rdn417-config.png \
     usr/share/man/man1/rdn417-config.1.gz usr/share/doc/rdn417-config/{copyright,changelog.gz} \
@@ -27,6 +28,18 @@ done
 compgen -G "$stage/usr/lib/*/qt6/plugins/designer/librdn417_designer_plugin.so" >/dev/null ||
     fail "the install lacks the Designer plugin"
 desktop-file-validate "$stage/usr/share/applications/rdn417-config.desktop"
+# A .syx or .mid file opened from a file manager opens the window on it: the entry takes a file
+# and names both types, and the SysEx type is one that shared-mime-info knows once installed.
+entry=$stage/usr/share/applications/rdn417-config.desktop
+grep -qx 'Exec=rdn417-config %f' "$entry" || fail "the menu entry takes no file"
+grep -qx 'MimeType=application/x-sysex;audio/midi;' "$entry" || fail "the menu entry names no types"
+mime=$(mktemp -d)
+mkdir -p "$mime/packages"
+cp "$stage/usr/share/mime/packages/rdn417-config.xml" "$mime/packages/"
+update-mime-database "$mime" 2>/dev/null
+grep -qx 'application/x-sysex:\*\.syx' "$mime/globs" ||
+    fail "shared-mime-info gives .syx files no type: $(cat "$mime/globs")"
+rm -rf "$mime"
 appstreamcli validate --no-net "$stage/usr/share/metainfo/com.korvalen.RDN417Config.metainfo.xml" >/dev/null
 
 rm -f "$build"/rdn417-config_*_*.deb
