@@ -22,6 +22,10 @@ RequestExecutionLevel admin
 !define PUBLISHER "Korvalen"
 !define EXE "rdn417-config.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The file type that .syx files are opened as, and the program's name for it.
+!define SYX_KEY "Software\Classes\.syx"
+!define PROG_ID "Korvalen.RDN417Config.syx"
+!define PROG_KEY "Software\Classes\${PROG_ID}"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -131,9 +135,25 @@ Section /o "Desktop shortcut" SectionDesktop
     CreateShortcut "$DESKTOP\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
 SectionEnd
 
+; A double-click on a .syx file opens the window on it. Where another program already opens
+; .syx files it keeps them, and this one is offered beside it ("Open with").
+Section "Open .syx files with ${PRODUCT}" SectionSyx
+    WriteRegStr HKLM "${PROG_KEY}" "" "MIDI System Exclusive setup"
+    WriteRegStr HKLM "${PROG_KEY}\DefaultIcon" "" "$INSTDIR\${EXE},0"
+    WriteRegStr HKLM "${PROG_KEY}\shell\open\command" "" '"$INSTDIR\${EXE}" "%1"'
+    WriteRegStr HKLM "${SYX_KEY}\OpenWithProgids" "${PROG_ID}" ""
+    ReadRegStr $0 HKLM "${SYX_KEY}" ""
+    ${If} $0 == ""
+        WriteRegStr HKLM "${SYX_KEY}" "" "${PROG_ID}"
+    ${EndIf}
+    ; SHCNE_ASSOCCHANGED: Explorer shows the new association at once.
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+SectionEnd
+
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
     !insertmacro MUI_DESCRIPTION_TEXT ${SectionProgram} "The program, its Start-menu shortcut and its uninstaller."
     !insertmacro MUI_DESCRIPTION_TEXT ${SectionDesktop} "A shortcut on the desktop of every user."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SectionSyx} "A double-click on a .syx setup file opens it in ${PRODUCT}."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 ; The settings under HKEY_CURRENT_USER\Software\Korvalen stay, for a later install to find.
@@ -144,4 +164,14 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$DESKTOP\${PRODUCT}.lnk"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ; The .syx association goes, but only where it is still this program's.
+    DeleteRegKey HKLM "${PROG_KEY}"
+    DeleteRegValue HKLM "${SYX_KEY}\OpenWithProgids" "${PROG_ID}"
+    DeleteRegKey /ifempty HKLM "${SYX_KEY}\OpenWithProgids"
+    ReadRegStr $0 HKLM "${SYX_KEY}" ""
+    ${If} $0 == "${PROG_ID}"
+        DeleteRegValue HKLM "${SYX_KEY}" ""
+    ${EndIf}
+    DeleteRegKey /ifempty HKLM "${SYX_KEY}"
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd

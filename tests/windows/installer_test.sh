@@ -5,8 +5,9 @@
 # then once more with /RUN (the program handed to Explorer), leaves one "Apps &
 # features" entry, of this version, with its name, publisher, icon, size and uninstall string;
 # the program, its readme and licences, the uninstaller and the Start-menu shortcut are where
-# they belong; the installed program passes the program test; a silent uninstall leaves
-# nothing of the program behind and keeps the user's settings.
+# they belong; .syx files open with the program; the installed program passes the program test;
+# a silent uninstall leaves nothing of the program behind (the .syx association neither) and
+# keeps the user's settings.
 #   installer_test.sh SETUP.exe OLDER-SETUP.exe
 set -Eeuo pipefail
 setup=$1
@@ -67,13 +68,23 @@ grep -q "GNU GENERAL PUBLIC LICENSE" "$folder/LICENSE.txt" || fail "LICENSE.txt 
 [[ $(head -c 20 "$shortcut" | od -An -tx1 | tr -d ' \n') == 4c0000000114020000000000c000000000000046 ]] ||
     fail "the Start-menu shortcut is no shell link"
 grep -aq 'rdn417-config.exe' "$shortcut" || fail "the Start-menu shortcut does not name the program"
+# .syx files open with the program.
+classes='HKLM\Software\Classes'
+default() {
+    wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | awk '$1 == "(Default)" {$1 = $2 = ""; sub(/^ +/, ""); print}'
+}
+[[ $(default "$classes\.syx") == Korvalen.RDN417Config.syx ]] ||
+    fail ".syx opens as \"$(default "$classes\.syx")\""
+[[ $(default "$classes\Korvalen.RDN417Config.syx\shell\open\command") == \
+    '"C:\Program Files\RDN417 Config\rdn417-config.exe" "%1"' ]] ||
+    fail "the .syx open command is \"$(default "$classes\Korvalen.RDN417Config.syx\shell\open\command")\""
 
 # /RUN starts the program as the finish page's box does: handed to the user's shell (Explorer),
 # which starts it as the user, unelevated, on Windows; the elevated setup never starts it
 # itself. Wine's Explorer shows the folder instead, so its command line is what is checked.
 timeout 300 wine "$setup" /S /RUN >/dev/null 2>&1 || fail "/S /RUN ended with $?"
 handed=
-for ((i = 0; i < 150; ++i)); do
+for ((i = 0; i < 300; ++i)); do
     handed=$(pgrep -f 'explorer\.exe C:\\Program Files\\RDN417 Config\\rdn417-config\.exe$' || true)
     [[ -n $handed ]] && break
     sleep 0.2
@@ -91,5 +102,8 @@ run "C:\\Program Files\\RDN417 Config\\uninstall.exe" /S
 [[ ! -e $folder ]] || fail "the uninstall left $(find "$folder")"
 [[ ! -e $shortcut ]] || fail "the uninstall left the Start-menu shortcut"
 [[ $(count) -eq 0 ]] || fail "the uninstall left its entry"
+! wine reg query "$classes\Korvalen.RDN417Config.syx" >/dev/null 2>&1 ||
+    fail "the uninstall left the .syx file type"
+[[ -z $(default "$classes\.syx") ]] || fail "the uninstall left .syx opening as $(default "$classes\.syx")"
 [[ -n $(wine reg query "$settings" /v NREF 2>/dev/null) ]] || fail "the uninstall removed the settings"
 echo "installer_test: 1 passed, 0 failed"
