@@ -9,9 +9,14 @@ bool IsBlank(std::uint32_t c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',';
 }
 
+// A byte-order mark and then an ASCII character: a capture may also begin with FF FE (System
+// Reset, Active Sensing), but not followed by one.
 bool IsUtf16(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= 2 &&
-           ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+    if (bytes.size() < 4)
+        return false;
+    if (bytes[0] == 0xFF && bytes[1] == 0xFE)
+        return bytes[3] == 0 && bytes[2] < 0x80;
+    return bytes[0] == 0xFE && bytes[1] == 0xFF && bytes[2] == 0 && bytes[3] < 0x80;
 }
 
 bool IsUtf8Mark(std::span<const std::uint8_t> bytes) {

@@ -148,6 +148,7 @@ TEST(SetupFile, ReadsTheFormsMusiciansKeepASetupIn) {
         {"UTF-16LE hex text", Utf16(hex, true)},
         {"UTF-16BE hex text", Utf16(hex, false)},
         {"a capture with real-time bytes", capture},
+        {"a capture that begins with a reset and active sensing", Join({{0xFF, 0xFE}, capture})},
         {"a MIDI file of format 0 with other events",
          MidiFile(
              0, {Track({Event(0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}), Sysex(roland),
@@ -214,6 +215,7 @@ TEST(SetupFile, ABadFileSaysWhyAndChangesNothing) {
          "on line 1)"},
         {Text("F0 70 00\n7E 0 0C F7"), "one hex digit instead of two (\"0\" on line 2)"},
         {Text("hello"), "This is text that is not hex"},
+        {Join({Utf16("F0 70", true), {0x41}}), "not hex: it ends in half a UTF-16 character"},
         {MidiFile(0, {Track({Event(0, {0x90, 0x40, 0x7F})})}),
          "This is a Standard MIDI File without the converter's messages (no System Exclusive"},
         {MidiFile(1, {Track({Sysex({0xF0, 0x41, 0x00, 0xF7})})}),
