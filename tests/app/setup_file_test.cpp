@@ -63,7 +63,7 @@ Bytes MidiFile(std::uint8_t format, const std::vector<Bytes>& tracks) {
                  Join(tracks)});
 }
 Bytes Cut(Bytes bytes, std::size_t count) {
-    bytes.resize(bytes.size() - count);
+    bytes.erase(bytes.end() - static_cast<std::ptrdiff_t>(count), bytes.end());
     return bytes;
 }
 // The text in UTF-16 with its byte-order mark.
