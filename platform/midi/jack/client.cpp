@@ -82,8 +82,7 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& name, void (*cha
             if (handle == nullptr && !(status & JackServerFailed))
                 handle = jack_client_open(name.c_str(), JackNoStartServer, &status);
             if (handle == nullptr)
-                return {nullptr,
-                        "no JACK server to connect to; its ports are listed once one runs"};
+                return {nullptr, kNoServer};
             auto core = std::make_shared<JackCore>();
             core->client = handle;
             core->lastCycleAt.store(Clock::now().time_since_epoch().count());
@@ -237,6 +236,13 @@ bool JackClient::call(int (*request)(jack_client_t*, const char*, const char*),
     return *answered == 0 || *answered == EEXIST;
 }
 
+bool JackClient::awaitConnection(jack_port_t* own, const std::string& other) const {
+    const auto deadline = Clock::now() + kLongestWait;
+    while (jack_port_connected_to(own, other.c_str()) == 0 && alive() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return jack_port_connected_to(own, other.c_str()) != 0;
+}
+
 bool JackClient::connectOutput(const std::string& target) {
     {
         std::lock_guard lock(core_->notifyMutex);
@@ -245,10 +251,7 @@ bool JackClient::connectOutput(const std::string& target) {
     }
     if (!call(&jack_connect, jack_port_name(core_->output.port), target))
         return false;
-    const auto deadline = Clock::now() + kLongestWait;
-    while (jack_port_connected_to(core_->output.port, target.c_str()) == 0 && alive() &&
-           Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    awaitConnection(core_->output.port, target);
     core_->checkOutputConnection();
     return core_->output.connected.load(std::memory_order_acquire);
 }
@@ -261,11 +264,7 @@ bool JackClient::connectInput(const std::string& source) {
     }
     if (!call(&jack_connect, source, jack_port_name(core_->input.port)))
         return false;
-    const auto deadline = Clock::now() + kLongestWait;
-    while (jack_port_connected_to(core_->input.port, source.c_str()) == 0 && alive() &&
-           Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return jack_port_connected_to(core_->input.port, source.c_str()) != 0;
+    return awaitConnection(core_->input.port, source);
 }
 
 void JackClient::disconnectOutput() {

@@ -173,7 +173,9 @@ class JackClient {
   public:
     // How long a call that waits for the server may take.
     static constexpr std::chrono::seconds kCallLimit{2};
-    // What is said of a server that does not answer within that time.
+    // What is said when no server runs, and of one that does not answer within that time.
+    static constexpr const char* kNoServer =
+        "no JACK server to connect to; its ports are listed once one runs";
     static constexpr const char* kUnanswered =
         "the JACK server does not answer (it may be stopped or stuck); restart JACK";
 
@@ -230,6 +232,9 @@ class JackClient {
     bool call(int (*request)(jack_client_t*, const char*, const char*), const std::string& from,
               const std::string& to);
     void readInputs();
+    // Waits, a second at most, until JACK has taken up the connection of `own` to `other`:
+    // it carries nothing on it before. False when it has not.
+    bool awaitConnection(jack_port_t* own, const std::string& other) const;
 
     std::shared_ptr<JackCore> core_;
     std::chrono::microseconds cycle_{};

@@ -84,14 +84,14 @@ MMRESULT JackBackend::findPort(unsigned index, unsigned long flags,
 std::string JackBackend::trouble() {
     std::lock_guard lock(mutex_);
     const auto current = client();
+    if (problem_ == JackClient::kNoServer)
+        return "No JACK server is running: start JACK (with QjackCtl, for instance); its ports "
+               "are listed once it runs.";
     std::string said =
         current && !current->answering() ? std::string(JackClient::kUnanswered) : problem_;
     if (said.empty())
         return {};
     said.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(said.front())));
-    if (said.rfind("No JACK server", 0) == 0)
-        return "No JACK server is running: start JACK (with QjackCtl, for instance); its ports "
-               "are listed once it runs.";
     return said + ".";
 }
 
