@@ -3,18 +3,23 @@
 
 #include "converter/ControllerNames.h"
 #include "converter/ConverterSetup.h"
+#include "converter/NoteName.h"
 #include "midi/MidiOut.h"
 #include "platform/midi_system.h"
 #include "platform/win32.h"
+#include "session/Interrupts.h"
 #include "session/PacedSender.h"
 #include "session/Ports.h"
 #include "session/SetupFiles.h"
 #include "session/StoredChoices.h"
 #include "session/StoredSetup.h"
+#include "session/TestNote.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <istream>
 #include <iterator>
@@ -46,6 +51,10 @@ shown and no display is needed; the options start from the stored setup, and wha
                          .syx, a Standard MIDI File (.mid) or hex text
   --save FILE            write the setup to the file (- for standard output): .syx, or a
                          Standard MIDI File when FILE ends in .mid
+  --play-note NOTE       sound NOTE (0..127 or a name such as C3) on the setup's channel,
+                         after what is sent, to check the pitch CV and the gate: until
+                         Ctrl+C or SIGTERM, or for --for SECONDS; its Note Off follows
+  --for SECONDS          how long --play-note sounds (up to 3600; 0.5 is half a second)
   --show                 print the setup
   --dry-run              print the bytes that would be sent, in hex; open no port, store
                          nothing
@@ -79,6 +88,8 @@ struct Options {
     bool sendAll = false;
     std::optional<std::string> sendFile;
     std::optional<std::string> saveFile;
+    std::optional<std::string> playNote;
+    std::optional<std::string> playFor;
     bool show = false;
     bool dryRun = false;
     bool help = false;
@@ -151,6 +162,10 @@ Options parse(const std::vector<std::string>& arguments) {
             once(options.sendFile);
         else if (name == "--save")
             once(options.saveFile);
+        else if (name == "--play-note")
+            once(options.playNote);
+        else if (name == "--for")
+            once(options.playFor);
         else if (name == "--show")
             flag(options.show);
         else if (name == "--dry-run")
@@ -164,8 +179,11 @@ Options parse(const std::vector<std::string>& arguments) {
     }
     if (options.sendAll && options.sendFile)
         throw UsageError("--send-all and --send cannot be given together");
-    const bool printsMore = options.show || options.listPorts ||
-                            (options.dryRun && (options.sendAll || options.sendFile));
+    if (options.playFor && !options.playNote)
+        throw UsageError("--for says how long --play-note sounds, and needs it");
+    const bool printsMore =
+        options.show || options.listPorts ||
+        (options.dryRun && (options.sendAll || options.sendFile || options.playNote));
     if (options.saveFile == "-" && printsMore)
         throw UsageError(
             "--save - writes the setup to standard output, which nothing else may "
@@ -246,6 +264,38 @@ void applySet(ConverterSetup& setup, const std::string& assignment) {
         throw UsageError("--set knows channel, noteref, pitch, aux and controller, not \"" + name +
                          "\"");
     }
+}
+
+// A note that --play-note sounds: its number, and how long (until a signal without one).
+struct NotePlay {
+    int note;
+    std::optional<std::chrono::milliseconds> length;
+};
+
+std::optional<NotePlay> parsePlay(const Options& options) {
+    if (!options.playNote)
+        return std::nullopt;
+    const auto note = ParseNote(*options.playNote);
+    if (!note)
+        throw UsageError("--play-note must be 0..127 or a note such as C3, F#2 or Db2, not \"" +
+                         *options.playNote + "\"");
+    NotePlay play{*note, std::nullopt};
+    if (options.playFor) {
+        const std::string& text = *options.playFor;
+        std::size_t used = 0;
+        double seconds = -1;
+        try {
+            seconds = std::stod(text, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == 0 || used != text.size() || !std::isfinite(seconds) || seconds <= 0 ||
+            seconds > 3600)
+            throw UsageError("--for must be a number of seconds above 0 and up to 3600, not \"" +
+                             text + "\"");
+        play.length = std::chrono::milliseconds(std::llround(seconds * 1000));
+    }
+    return play;
 }
 
 // A port as lists show it: its listed name, and its whole name where that says more.
@@ -400,15 +450,48 @@ void store(StoredSettings& settings, const ConverterSetup& setup, std::ostream& 
     }
 }
 
-void send(const PortIdentity& port, const ConverterSetup& setup, std::ostream& err) {
+// Sounds the note until a signal or its length, then its Note Off, also after a failure.
+void playNote(PacedSender& sender, int channel, const NotePlay& play, std::ostream& err) {
+    constexpr auto kDrainLimit = std::chrono::seconds(5);
+    // Taken before the Note On, so that no signal can come between it and its Note Off.
+    std::optional<Interrupts> interrupts(std::in_place);
+    TestNote note([&](std::span<const std::uint8_t> message) { sender.send(message); });
+    note.sound(TestNote::Note{channel, play.note});
+    std::exception_ptr failure;
+    try {
+        sender.drain(kDrainLimit);
+        err << "rdn417-config: playing " << trimmed(NoteName(play.note, 0, true)) << " ("
+            << play.note << ") on channel " << channel + 1 << (play.length ? "" : " until Ctrl+C")
+            << "\n"
+            << std::flush;
+        interrupts->wait(play.length);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    try {
+        note.release();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    // A second Ctrl+C while the Note Off drains ends the program at once.
+    interrupts.reset();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void send(const PortIdentity& port, const std::vector<std::vector<std::uint8_t>>& messages,
+          const std::optional<NotePlay>& play, int channel, std::ostream& err) {
     TMidiOutput output(nullptr);
     try {
         output.SetProductName(port.name);
         PacedSender sender(output);
         if (!sender.open())
             throw std::runtime_error(output.ErrorText(output.LastResult()));
-        for (const auto& message : setup.messages())
+        for (const auto& message : messages)
             sender.send(message);
+        if (play)
+            playNote(sender, channel, *play, err);
         sender.drain(std::chrono::seconds(5));
         sender.close();
     } catch (const std::exception& failure) {
@@ -433,7 +516,9 @@ int run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
         ConverterSetup scratch;
         applySet(scratch, assignment);
     }
-    const bool sends = options.sendAll || options.sendFile;
+    const std::optional<NotePlay> play = parsePlay(options);
+    const bool sendsSetup = options.sendAll || options.sendFile;
+    const bool sends = sendsSetup || play;
     const bool changes = (!options.sets.empty() || options.sendFile) && !options.dryRun;
     const bool usesSetup = sends || changes || options.show || options.saveFile;
     StoredSettings settings;
@@ -484,9 +569,20 @@ int run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     }
     if (!sends)
         return kExitSuccess;
-    if (options.dryRun) {
+    std::vector<std::vector<std::uint8_t>> messages;
+    if (sendsSetup)
         for (const auto& message : setup.messages())
+            messages.emplace_back(message.begin(), message.end());
+    if (options.dryRun) {
+        for (const auto& message : messages)
             out << hexLine(message) << "\n";
+        if (play) {
+            TestNote note([&](std::span<const std::uint8_t> message) {
+                out << hexLine({message.begin(), message.end()}) << "\n";
+            });
+            note.sound(TestNote::Note{setup.channel, play->note});
+            note.release();
+        }
         return kExitSuccess;
     }
     const PortIdentity remembered = settings.key ? StoredPort(*settings.key, true) : PortIdentity{};
@@ -497,7 +593,7 @@ int run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
         err << "rdn417-config: " << failure.what() << "\n";
         return kExitPortNotFound;
     }
-    send(port, setup, err);
+    send(port, messages, play, setup.channel, err);
     return kExitSuccess;
 }
 

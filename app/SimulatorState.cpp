@@ -30,14 +30,12 @@ std::string DescribeSimulatedConverter(const std::string& port, unsigned index) 
         return {};
     const virtual_midi::ConverterState state = virtual_midi::Converter(index);
     const auto number = [](int value) { return std::to_string(value); };
+    const auto noteText = [](int note) {
+        return NoteName(note, 0, true) + " (" + std::to_string(note) + ")";
+    };
     return port + " holds: channel " +
            Known(state.channel, [](int channel) { return std::to_string(channel + 1); }) +
-           ", NoteRef " +
-           Known(state.noteRef,
-                 [](int note) {
-                     return NoteName(note, 0, true) + " (" + std::to_string(note) + ")";
-                 }) +
-           ", pitch " +
+           ", NoteRef " + Known(state.noteRef, noteText) + ", pitch " +
            Known(state.modeFlags,
                  [&](int) { return state.pitchTable() ? "48 Notes Table" : "1V/Oct"; }) +
            ", aux " +
@@ -46,10 +44,14 @@ std::string DescribeSimulatedConverter(const std::string& port, unsigned index) 
            ", aux controller " +
            Known(state.auxController,
                  [](int controller) { return ControllerItemText(controller + 1); }) +
-           ", test value " + Known(state.testValue, number) + ". " +
-           number(state.parameterMessages) + " parameter messages, " +
-           number(state.controlChanges) + " Control Changes, " + number(state.ignoredMessages) +
-           " not understood.";
+           ", test value " + Known(state.testValue, number) + ", note " +
+           Known(state.note, noteText) + ", gate " + (state.gate ? "on" : "off") +
+           // Notes beyond the one the gate shows: held on other channels, or under it.
+           (state.notesHeld > (state.gate ? 1 : 0) ? ", notes held: " + number(state.notesHeld)
+                                                   : "") +
+           ". " + number(state.parameterMessages) + " parameter messages, " +
+           number(state.controlChanges) + " Control Changes, " + number(state.noteMessages) +
+           " note messages, " + number(state.ignoredMessages) + " not understood.";
 }
 
 #endif

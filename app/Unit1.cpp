@@ -89,19 +89,22 @@ TForm1::TForm1(QWidget* parent)
     cmbInput->setNoPortHint(ToQString(ExceptionText(kNoInputPort)));
     setFixedSize(size());
     move(DefaultPosition);
-    // The NoteRef panel is drawn in the system's window-text colour. Each pot's panel is sunk
+    // The note panels are drawn in the system's window-text colour. Each pot's panel is sunk
     // without a grey edge above and to the left, so that nothing next to a pot's focus frame
     // is as light as the frame.
-    QPalette panel = Panel2->palette();
-    panel.setColor(QPalette::Window, palette().color(QPalette::WindowText));
-    Panel2->setPalette(panel);
-    for (QFrame* pot : {Panel1, Panel2, Panel11}) {
+    for (QFrame* notePanel : {Panel2, PanelTestNote}) {
+        QPalette panel = notePanel->palette();
+        panel.setColor(QPalette::Window, palette().color(QPalette::WindowText));
+        notePanel->setPalette(panel);
+    }
+    for (QFrame* pot : {Panel1, Panel2, Panel11, PanelTestNote}) {
         QPalette sunk = pot->palette();
         sunk.setColor(QPalette::Dark, sunk.color(QPalette::Window));
         pot->setPalette(sunk);
     }
-    // NoteRef is shown by its note name, whatever sets it.
-    potnote->setValueText([](std::int32_t note) { return ToQString(NoteName(note, 0, true)); });
+    // NoteRef and the test note are shown by their note names, whatever sets them.
+    for (Tvxpotlab* pot : {potnote, potTestNote})
+        pot->setValueText([](std::int32_t note) { return ToQString(NoteName(note, 0, true)); });
 
     // Before the components are made, since they list the ports of the system in use.
     LoadMidiSystem();
@@ -166,6 +169,7 @@ void TForm1::connectHandlers() {
             [this] { Guarded([&] { cmbSystemChange(cmbSystem); }); });
     connectAboutPage();
     connectLights();
+    connectTestNote();
     connect(ButtonSendAll, &QPushButton::clicked, this, [this] { Guarded([this] { SendAll(); }); });
     auto* sendAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
     connect(sendAll, &QShortcut::activated, this, [this] { Guarded([this] { SendAll(); }); });
@@ -318,6 +322,8 @@ void TForm1::OpenMidiDevices() {
 void TForm1::CloseMidiDevices() {
     MidiInput1->Close();
     learning_->setInput({});
+    // No note is left sounding on a port the window lets go of.
+    endTestNote();
     converter_->close();
 }
 
@@ -376,6 +382,7 @@ void TForm1::learnFrom(DWORD message) {
     if (noteOn && LearnChannel->isChecked()) {
         LearnChannel->setChecked(false);
         potcanal->setState(channel + 1);
+        updateTestNote();
     }
     if (noteOn && LearnNoteRef->isChecked()) {
         LearnNoteRef->setChecked(false);
@@ -409,6 +416,8 @@ void TForm1::FillControllerList() {
 
 void TForm1::potnoteChange(QObject*) {
     SendParameter(channel(), pcNoteRef, potnote->State());
+    // The test note starts where the pitch CV does.
+    setTestNote(potnote->State());
 }
 
 void TForm1::ComboBox3Change(QObject*) {

@@ -13,6 +13,7 @@
 #include "midi/MidiOut.h"
 #include "platform/win32.h"
 #include "session/PacedSender.h"
+#include "session/TestNote.h"
 #include "ui_Unit1.h"
 
 #include <QWidget>
@@ -111,6 +112,16 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void showSetup(const ConverterSetup& setup);
     // Sends through the paced output; a failure is said by sendProblems_.
     void send(std::span<const std::uint8_t> message);
+    // The test note's controls: the note pot, its octave steps, "Play", "Hold" and "Panic".
+    void connectTestNote();
+    // Shows `note` as the test note, and sounds it where the test note sounds.
+    void setTestNote(int note);
+    void testNoteChanged();
+    // Sounds the note and channel shown while "Play" is down or "Hold" checked; else silence.
+    void updateTestNote();
+    // Releases "Play" and "Hold" and the note with them.
+    void endTestNote();
+    void panic();
     // The channel of every message: the channel pot's value minus one.
     int channel() const { return potcanal->State() - 1; }
 
@@ -118,6 +129,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     TComponent components_;
     // Everything for the converter leaves through it, at its cable's pace.
     std::unique_ptr<PacedSender> converter_;
+    TestNote testNote_{
+        [this](std::span<const std::uint8_t> message) { converter_->send(message); }};
     SendProblems sendProblems_;
     LearnToggles* learning_;  // owned by its line
     bool shown_ = false;

@@ -29,6 +29,7 @@ void TForm1::showSetup(const ConverterSetup& setup) {
     ComboBox3->setCurrentIndex(setup.auxController ? *setup.auxController + 1 : 0);
     (setup.pitchTable ? RadioTable : RadioOct)->setChecked(true);
     (setup.auxFromController ? RadioCtrl : RadioVelo)->setChecked(true);
+    setTestNote(setup.noteRef);
 }
 
 void TForm1::OpenSetup(const ConverterSetup& setup) {

@@ -15,3 +15,17 @@ ShortMessage ControlChangeMessage(int channel, int controller, int value) {
     return {static_cast<std::uint8_t>(0xB0 + (channel & 0x0F)),
             static_cast<std::uint8_t>(controller & 0x7F), static_cast<std::uint8_t>(value & 0x7F)};
 }
+
+ShortMessage NoteOnMessage(int channel, int note, int velocity) {
+    return {static_cast<std::uint8_t>(0x90 + (channel & 0x0F)),
+            static_cast<std::uint8_t>(note & 0x7F), static_cast<std::uint8_t>(velocity & 0x7F)};
+}
+
+ShortMessage NoteOffMessage(int channel, int note) {
+    return {static_cast<std::uint8_t>(0x80 + (channel & 0x0F)),
+            static_cast<std::uint8_t>(note & 0x7F), 0};
+}
+
+ShortMessage AllNotesOffMessage(int channel) {
+    return ControlChangeMessage(channel, 123, 0);
+}

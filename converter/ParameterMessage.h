@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the program sends to the RDN417: the 7-byte parameter message and the Control Change
-// test message.
+// What the program sends to the RDN417: the 7-byte parameter message, the Control Change
+// test message and the test note's channel messages.
 #pragma once
 
 #include <array>
@@ -28,3 +28,11 @@ struct ShortMessage {
 
 // Control Change on `channel` (0..15): 0xB0 + channel, controller, value.
 ShortMessage ControlChangeMessage(int channel, int controller, int value);
+
+// Note On on `channel` (0..15) with a velocity of 1..127; velocity 0 would mean Note Off.
+ShortMessage NoteOnMessage(int channel, int note, int velocity);
+// Note Off on `channel` with release velocity 0, as a Note On of velocity 0 is not: some
+// devices treat the two apart, none ignores this one.
+ShortMessage NoteOffMessage(int channel, int note);
+// Control Change 123 (All Notes Off) on `channel`.
+ShortMessage AllNotesOffMessage(int channel);

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <future>
 #include <sstream>
 
 namespace {
@@ -85,6 +87,12 @@ TEST_F(CommandLine, BadUsageSaysWhatIsWrongAndReturnsTwo) {
         {{"--show=yes"}, "--show takes no value"},
         {{"--save", "-", "--show"}, "--save - writes the setup to standard output"},
         {{"--midi-system", "coremidi", "--list-ports"}, "cannot be used"},
+        {{"--play-note", "H2"}, "--play-note must be 0..127"},
+        {{"--for", "2", "--send-all"}, "--for says how long --play-note sounds"},
+        {{"--play-note", "C3", "--for", "0"}, "--for must be a number of seconds above 0"},
+        {{"--play-note", "C3", "--for", "3600.5"}, "up to 3600, not \"3600.5\""},
+        {{"--play-note", "C3", "--for=1s"}, "--for must be a number"},
+        {{"--play-note", "C3", "--for", "nan"}, "--for must be a number"},
     };
     for (const auto& [arguments, message] : cases) {
         const Outcome result = run(arguments);
@@ -134,6 +142,53 @@ TEST_F(CommandLine, SendAllReachesTheConverterAndDryRunOnlyPrints) {
     EXPECT_EQ(virtual_midi::Received(kDin),
               (std::vector<Bytes>{Parameter(0, 124, 0x40), Parameter(0, 126, 60)}));
     EXPECT_EQ(virtual_midi::Converter(kDin).noteRef, 60);
+}
+
+TEST_F(CommandLine, PlayNoteSoundsAfterTheSetupAndItsNoteOffEndsItAtTheEndOrOnASignal) {
+    const Bytes on{0x9F, 60, 100}, off{0x8F, 60, 0};
+    EXPECT_EQ(run({"--set", "channel=16", "--send-all", "--play-note", "C3", "--dry-run"}).out,
+              "F0 70 0F 7C 00 04 F7\nF0 70 0F 7E 0C 00 F7\n9F 3C 64\n8F 3C 00\n");
+    ASSERT_EQ(run({"--set", "channel=16"}).code, kExitSuccess);
+    const Outcome timed = run({"--play-note", "60", "--for", "0.05", "--output", "(DIN)"});
+    ASSERT_EQ(timed.code, kExitSuccess) << timed.err;
+    EXPECT_NE(timed.err.find("playing C 3 (60) on channel 16"), std::string::npos) << timed.err;
+    virtual_midi::Flush();
+    EXPECT_EQ(virtual_midi::Received(kDin), (std::vector<Bytes>{on, off}));
+    EXPECT_EQ(virtual_midi::Converter(kDin).note, 60);
+    EXPECT_EQ(virtual_midi::Converter(kDin).notesHeld, 0);
+
+    // Without --for the note sounds until a signal, which ends it as the time does; a port gone
+    // meanwhile fails its Note Off, and that is said.
+    struct Ending {
+        int signal;
+        bool portGone;
+        int code;
+    };
+    for (const Ending ending :
+         {Ending{SIGINT, false, kExitSuccess}, Ending{SIGTERM, false, kExitSuccess},
+          Ending{SIGTERM, true, kExitSendFailed}}) {
+        virtual_midi::Reset();
+        auto playing = std::async(std::launch::async, [] {
+            return run({"--play-note", "C3", "--output", "(DIN)"});
+        });
+        ASSERT_TRUE(PumpUntil([] { return virtual_midi::Converter(kDin).gate; }));
+        if (ending.portGone)
+            virtual_midi::SetPorts({virtual_midi::kConverterPort}, {});
+        kill(getpid(), ending.signal);
+        const Outcome played = playing.get();
+        EXPECT_EQ(played.code, ending.code) << played.err;
+        EXPECT_NE(played.err.find("playing C 3 (60) on channel 16 until Ctrl+C"),
+                  std::string::npos);
+        if (ending.portGone) {
+            EXPECT_NE(played.err.find("sending to \"RDN417 Simulator (DIN)\" failed"),
+                      std::string::npos)
+                << played.err;
+            continue;
+        }
+        virtual_midi::Flush();
+        EXPECT_EQ(virtual_midi::Received(kDin), (std::vector<Bytes>{on, off})) << ending.signal;
+        EXPECT_EQ(virtual_midi::Converter(kDin).notesHeld, 0);
+    }
 }
 
 TEST_F(CommandLine, ATypedNameMayBeAPartAndARememberedPortMustBeTheSame) {

@@ -368,6 +368,38 @@ TEST_F(MidiOut, TheDinSimulatorTakesEverythingAtOnceAndItsCableCarriesAByteEvery
     EXPECT_EQ(state.testValue, 0x40);
 }
 
+TEST_F(MidiOut, TheConverterGatesTheNewestNoteHeldOnItsChannel) {
+    HMIDIOUT out = open(0);
+    struct Step {
+        DWORD message;
+        std::optional<int> note;
+        bool gate;
+        int held;
+    };
+    // Channels as musicians count them in the comments.
+    const std::vector<Step> steps = {
+        {0x643091, 48, true, 1},   // channel 2, before it knows its own: any channel sounds
+        {0x0000B0, 48, false, 1},  // a Control Change makes channel 1 its own
+        {0x643C90, 60, true, 2},  {0x643C91, 60, true, 3},  // channel 2 is not its own
+        {0x644090, 64, true, 4},                            // the newest note is followed
+        {0x004090, 60, true, 3},   // a Note On of velocity 0 ends it: back to the one before
+        {0x007BB1, 60, true, 1},   // All Notes Off on channel 2 leaves channel 1 alone
+        {0x003C80, 60, false, 0},  // Note Off: the pitch stays where it was
+        {0x007BB0, 60, false, 0},
+    };
+    int expectedMessages = 0;
+    for (const Step& step : steps) {
+        ASSERT_EQ(midiOutShortMsg(out, step.message), MMSYSERR_NOERROR);
+        virtual_midi::Flush();
+        const auto state = virtual_midi::Converter(0);
+        EXPECT_EQ(state.note, step.note) << std::hex << step.message;
+        EXPECT_EQ(state.gate, step.gate) << std::hex << step.message;
+        EXPECT_EQ(state.notesHeld, step.held) << std::hex << step.message;
+        expectedMessages += (step.message & 0xF0) != 0xB0 || (step.message >> 8 & 0x7F) == 123;
+        EXPECT_EQ(state.noteMessages, expectedMessages) << std::hex << step.message;
+    }
+}
+
 TEST_F(MidiOut, TheConverterIgnoresWhatIsNotAParameterMessage) {
     HMIDIOUT out = open(0);
     std::vector<std::vector<char>> messages{

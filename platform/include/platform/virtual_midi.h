@@ -51,8 +51,13 @@ struct ConverterState {
     std::optional<int> auxController;
     std::optional<int> testController;  // controller number of the last Control Change
     std::optional<int> testValue;       // value of the last Control Change
+    // The note its pitch CV follows: the newest held on its channel, kept after release.
+    std::optional<int> note;
+    bool gate = false;  // a note is held on its channel (on any, before it knows one)
+    int notesHeld = 0;  // Note Ons still without their Note Off, on every channel
     int parameterMessages = 0;
     int controlChanges = 0;
+    int noteMessages = 0;     // Note On, Note Off, All Notes Off and All Sound Off
     int ignoredMessages = 0;  // anything it does not understand
 
     bool pitchTable() const { return modeFlags.value_or(0) & 0x20; }

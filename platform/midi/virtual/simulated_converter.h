@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A software RDN417: takes the parameter messages (F0 70 channel code low high F7) and
-// Control Change messages that reach it and keeps the converter's state.
+// A software RDN417: takes the parameter messages (F0 70 channel code low high F7), Control
+// Change messages and notes that reach it and keeps the converter's state, with the note and
+// gate that its pitch CV and gate outputs would give.
 #pragma once
 
 #include "platform/virtual_midi.h"
 
 #include <cstdint>
 #include <span>
+#include <utility>
+#include <vector>
 
 namespace platform::midi {
 
@@ -22,8 +25,14 @@ class SimulatedConverter {
   private:
     bool takeParameter(std::span<const std::uint8_t> message);
     bool takeControlChange(std::span<const std::uint8_t> message);
+    bool takeNote(std::span<const std::uint8_t> message);
+    // Ends every note held on `channel`.
+    void releaseAll(int channel);
+    // The note and gate from the notes held, newest last.
+    void updateGate();
 
     virtual_midi::ConverterState state_;
+    std::vector<std::pair<int, int>> held_;  // channel and note, oldest first
 };
 
 }  // namespace platform::midi
