@@ -78,10 +78,7 @@ bool SetupFileActions::openFile(const std::string& path) {
     }
     Guarded([&] { open_(contents.setup); });
     if (contents.skipped > 0)
-        ShowMessage(QMessageBox::Information,
-                    path + ": " + std::to_string(contents.skipped) +
-                        (contents.skipped == 1 ? " message" : " messages") +
-                        " for other devices skipped.",
+        ShowMessage(QMessageBox::Information, SkippedMessagesNote(path, contents.skipped),
                     &window_);
     return true;
 }

@@ -83,6 +83,17 @@ void apply(ConverterSetup& setup, const Parameter& parameter) {
 
 }  // namespace
 
+std::string NamedFileError(const std::string& name, const std::string& error) {
+    return name + ": " + error + ".";
+}
+
+std::string SkippedMessagesNote(const std::string& name, int skipped) {
+    if (skipped <= 0)
+        return {};
+    return name + ": " + std::to_string(skipped) + (skipped == 1 ? " message" : " messages") +
+           " for other devices skipped.";
+}
+
 bool IsMidiFileName(const std::string& name) {
     const auto dot = name.rfind('.');
     if (dot == std::string::npos)

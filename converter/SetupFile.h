@@ -32,3 +32,7 @@ std::vector<std::uint8_t> SetupFileBytes(const ConverterSetup& setup, bool midi 
 // True for a file name that ends in .mid or .midi, in any case: such a file is written as a
 // Standard MIDI File.
 bool IsMidiFileName(const std::string& name);
+// What the program says of a file that cannot be used: its name, then why.
+std::string NamedFileError(const std::string& name, const std::string& error);
+// What it says of a file that held messages for other devices; empty when it held none.
+std::string SkippedMessagesNote(const std::string& name, int skipped);

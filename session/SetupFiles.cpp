@@ -15,7 +15,7 @@
 SetupFileContents ReadSetupFile(const std::string& path, const ConverterSetup& base) {
     const auto named = [&](SetupFileContents contents) {
         if (!contents.error.empty())
-            contents.error = path + ": " + contents.error + ".";
+            contents.error = NamedFileError(path, contents.error);
         return contents;
     };
     std::error_code error;
@@ -45,5 +45,5 @@ std::string WriteSetupFile(const std::string& path, const ConverterSetup& setup)
     const std::vector<std::uint8_t> bytes = SetupFileBytes(setup, IsMidiFileName(path));
     const std::string failed = platform::ReplaceFileSafely(
         path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    return failed.empty() ? failed : path + ": It cannot be saved: " + failed + ".";
+    return failed.empty() ? failed : NamedFileError(path, "It cannot be saved: " + failed);
 }
