@@ -45,6 +45,9 @@ class CablePacer {
     // the others back, and the first one is thrown once all were tried.
     void flush();
     std::size_t waiting() const { return waiting_.size(); }
+    // When the cable has passed everything sent so far; while a message is being sent, the
+    // time the cable is free for it, which a port that schedules may take as its time.
+    Clock::time_point cableFreeAt() const { return cableFreeAt_; }
     // The port finished a System Exclusive message at `at`, and the newest `unfinished` of
     // those sent before are still on their way: the cable is busy at least until they have
     // passed too. This catches the clock up when the cable began later than the pacer sent (a

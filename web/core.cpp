@@ -130,13 +130,20 @@ CablePacer::Clock::time_point PageNow() {
         std::chrono::duration<double, std::milli>(emscripten_get_now())));
 }
 
-// The cable pacer over a JavaScript function that sends one message (and never throws: the page
-// says a failed send itself).
+double Milliseconds(CablePacer::Clock::time_point at) {
+    return std::chrono::duration<double, std::milli>(at.time_since_epoch()).count();
+}
+
+// The cable pacer over a JavaScript function that sends one message at the time it is given,
+// on the page's clock (Web MIDI's send(data, timestamp) keeps to it better than a timer can),
+// and never throws: the page says a failed send itself.
 class Pacer {
   public:
     explicit Pacer(val send)
         : send_(std::move(send)),
-          pacer_([this](const Bytes& message) { send_(ToArray(message)); }, &PageNow) {}
+          pacer_([this](const Bytes& message) {
+              send_(ToArray(message), Milliseconds(pacer_.cableFreeAt()));
+          }, &PageNow) {}
     void send(const val& message) { pacer_.send(FromArray(message)); }
     void sendDue() { pacer_.sendDue(); }
     void flush() { pacer_.flush(); }
@@ -145,7 +152,7 @@ class Pacer {
     // When the next waiting message may leave, on the page's clock; -1 when none waits.
     double nextDue() const {
         const auto due = pacer_.nextDue();
-        return due ? std::chrono::duration<double, std::milli>(due->time_since_epoch()).count() : -1;
+        return due ? Milliseconds(*due) : -1;
     }
 
   private:

@@ -95,14 +95,15 @@
             'switched on (the page uses the port again as soon as it is back), or pick its ' +
             'port as "Out", then use Send all.');
     };
-    const transmit = (bytes) => {
+    // `at`: when the cable is free for the message, on the page's clock; past for a free cable.
+    const transmit = (bytes, at) => {
         if (!output || output.state !== 'connected') {
             failed(outName ? `The MIDI output "${outName}" is not connected.`
                            : 'No MIDI output port is chosen.');
             return;
         }
         try {
-            output.send(bytes);
+            output.send(bytes, Math.max(at, performance.now()));
             flash($('light-out'));
         } catch (error) {
             failed(`${error.name}: ${error.message}`);
