@@ -19,6 +19,7 @@ if [[ ${1:-} == --test ]]; then
         xvfb xauth xdotool x11-utils imagemagick dpkg-dev patch xz-utils procps
         desktop-file-utils appstream lintian nsis shared-mime-info
         at-spi2-core dbus python3-pyatspi gir1.2-atspi-2.0 python3-mido
+        emscripten node-acorn chromium
     )
 fi
 
@@ -29,15 +30,26 @@ for package in "${packages[@]}"; do
     fi
 done
 
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
 if ((${#missing[@]} > 0)); then
-    sudo=()
-    if [[ $(id -u) -ne 0 ]]; then
-        sudo=(sudo)
-    fi
     echo "Installing: ${missing[*]}"
     # Another install on the machine (a second test run, say) holds dpkg's lock for a while.
     lock=(-o DPkg::Lock::Timeout=900)
     "${sudo[@]}" apt-get "${lock[@]}" update -qq
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [[ ${1:-} == --test ]]; then
+    # npm comes with Node.js from some sources and as a package of its own from Debian.
+    if ! command -v npm >/dev/null; then
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 \
+            install -y -qq --no-install-recommends npm
+    fi
+    # The web tests' own packages (Playwright's driver, without a browser, and axe-core), at
+    # the versions of the lock file.
+    (cd "$(dirname "$0")/../tests/web" && npm ci --no-audit --no-fund --loglevel=error)
 fi

@@ -4,8 +4,8 @@
 # and runs every test; then runs the non-GUI tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, cross-builds the Windows program with
 # its tests (Qt for MinGW from scripts/build-qt-mingw.sh) and runs them, the program and its
-# setup program under Wine, and fuzzes the registry hive parser and the .syx setup reader. Ends with how long each
-# stage took.
+# setup program under Wine, builds the web page and tests it in Chromium, and fuzzes the
+# registry hive parser and the .syx setup reader. Ends with how long each stage took.
 #
 # A run keeps to itself: temporary files, settings folders and the runtime folder are under
 # build/tmp, the Wine prefix is build/wine-prefix, each display is a new Xvfb, and every JACK
@@ -60,7 +60,8 @@ chmod 700 "$XDG_RUNTIME_DIR"
 display=(scripts/with-display.sh)
 
 stage "clang-format"
-find app controls converter midi platform session tests bench fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null |
+find app controls converter midi platform session tests bench fuzz web -name node_modules -prune -o \
+    \( -name '*.cpp' -o -name '*.h' \) -print 2>/dev/null |
     xargs -r clang-format --dry-run --Werror
 
 # Configures and builds a tree; options after --target name what to build (default: all).
@@ -86,6 +87,17 @@ stage "build and test"
 # The Designer plugin is asked for: the dependencies above bring what it needs.
 configure build/test -DRDN417_DESIGNER_PLUGIN=ON
 QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure --timeout 300
+
+stage "web page: the core in WebAssembly, the page in Debian's Chromium"
+limit 600 scripts/build-web.sh build/web build/web-objects >/dev/null
+# The WebAssembly core against the native one (the table program and the desktop program come
+# from the build above), then the page over the Web MIDI test double.
+RDN417_WEB=$PWD/build/web RDN417_CORE_TABLE=$PWD/build/test/tests/web/web_core_table \
+    RDN417_PROGRAM=$PWD/build/test/app/rdn417-config \
+    limit 600 node --test tests/web/core_test.mjs tests/web/page_test.mjs
+# The page's benchmark starts and ends (its numbers from this run mean nothing).
+limit 300 node bench/web_page_bench.mjs 1 >"$TMPDIR/web_page_bench.log" 2>&1 ||
+    { cat "$TMPDIR/web_page_bench.log"; exit 1; }
 
 stage "the program alone, as on a machine without JACK's or Qt Test's development files"
 # pkg-config sees an RtMidi built without JACK and no JACK; Qt Test cannot be found.

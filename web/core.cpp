@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,8 @@ val ReadSetup(const std::string& name, const val& bytes, const val& base) {
     Bytes content = FromArray(bytes);
     const SetupFileContents contents = ParseSetupFile(content, SetupOf(base));
     val result = val::object();
-    result.set("error", contents.error.empty() ? std::string() : NamedFileError(name, contents.error));
+    result.set("error",
+               contents.error.empty() ? std::string() : NamedFileError(name, contents.error));
     result.set("note", SkippedMessagesNote(name, contents.skipped));
     result.set("setup", ObjectOf(contents.setup));
     return result;
@@ -124,10 +126,14 @@ std::string NoteText(int note) {
     return NoteName(note, 0, true);
 }
 
-// The page's clock, the one Web MIDI's time stamps count in (milliseconds).
-CablePacer::Clock::time_point PageNow() {
+// A time on the page's clock, the one Web MIDI's time stamps count in (milliseconds).
+CablePacer::Clock::time_point PageTime(double milliseconds) {
     return CablePacer::Clock::time_point(std::chrono::duration_cast<CablePacer::Clock::duration>(
-        std::chrono::duration<double, std::milli>(emscripten_get_now())));
+        std::chrono::duration<double, std::milli>(milliseconds)));
+}
+
+CablePacer::Clock::time_point PageNow() {
+    return PageTime(emscripten_get_now());
 }
 
 double Milliseconds(CablePacer::Clock::time_point at) {
@@ -135,18 +141,33 @@ double Milliseconds(CablePacer::Clock::time_point at) {
 }
 
 // The cable pacer over a JavaScript function that sends one message at the time it is given,
-// on the page's clock (Web MIDI's send(data, timestamp) keeps to it better than a timer can),
-// and never throws: the page says a failed send itself.
+// on the page's clock, and returns when the message really started, or -1 when it could not be
+// sent; it never throws: the page says a failed send itself. Web MIDI's send(data, timestamp)
+// keeps to a time better than the page's timers, which a busy page delays by milliseconds.
 class Pacer {
   public:
     explicit Pacer(val send)
         : send_(std::move(send)),
-          pacer_([this](const Bytes& message) {
-              send_(ToArray(message), Milliseconds(pacer_.cableFreeAt()));
-          }, &PageNow) {}
-    void send(const val& message) { pacer_.send(FromArray(message)); }
-    void sendDue() { pacer_.sendDue(); }
-    void flush() { pacer_.flush(); }
+          pacer_(
+              [this](const Bytes& message) {
+                  const double started =
+                      send_(ToArray(message), Milliseconds(pacer_.cableFreeAt())).as<double>();
+                  if (started >= 0)
+                      handed_ = Handed{started, message.size()};
+              },
+              &PageNow) {}
+    void send(const val& message) {
+        pacer_.send(FromArray(message));
+        catchUp();
+    }
+    void sendDue() {
+        pacer_.sendDue();
+        catchUp();
+    }
+    void flush() {
+        pacer_.flush();
+        catchUp();
+    }
     void setPaced(bool paced) { pacer_.setPaced(paced); }
     std::size_t waiting() const { return pacer_.waiting(); }
     // When the next waiting message may leave, on the page's clock; -1 when none waits.
@@ -156,8 +177,22 @@ class Pacer {
     }
 
   private:
+    // A message that started later than the pacer's clock read before it (the browser busy in
+    // between) keeps the cable busy until it has passed, so the next one is not sent on top.
+    void catchUp() {
+        if (!handed_)
+            return;
+        pacer_.finished(PageTime(handed_->started) + CablePacer::cableTime(handed_->bytes), 0);
+        handed_.reset();
+    }
+
+    struct Handed {
+        double started;
+        std::size_t bytes;
+    };
     val send_;
     CablePacer pacer_;
+    std::optional<Handed> handed_;
 };
 
 double MessageTime(std::size_t bytes) {

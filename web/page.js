@@ -96,21 +96,28 @@
             'port as "Out", then use Send all.');
     };
     // `at`: when the cable is free for the message, on the page's clock; past for a free cable.
+    // Returns when the message started, or -1 when it was not sent.
     const transmit = (bytes, at) => {
         if (!output || output.state !== 'connected') {
             failed(outName ? `The MIDI output "${outName}" is not connected.`
                            : 'No MIDI output port is chosen.');
-            return;
+            return -1;
         }
         try {
-            output.send(bytes, Math.max(at, performance.now()));
+            output.send(bytes, at);
             flash($('light-out'));
+            return Math.max(at, performance.now());
         } catch (error) {
             failed(`${error.name}: ${error.message}`);
+            return -1;
         }
     };
     const pacer = new core.Pacer(transmit);
     let timer = 0;
+    // The browser holds a timer set from a timer's callback back to at least 4 ms after a few
+    // in a row, longer than a message takes on the cable: the next timer is set from a message
+    // task instead, which starts a new chain.
+    const hop = new MessageChannel();
     const schedule = () => {
         clearTimeout(timer);
         const due = pacer.nextDue();
@@ -118,9 +125,10 @@
             return;
         timer = setTimeout(() => {
             pacer.sendDue();
-            schedule();
+            hop.port2.postMessage(null);
         }, Math.max(0, due - performance.now()));
     };
+    hop.port1.onmessage = schedule;
     // One user action: its failure is said once.
     const send = (messages) => {
         failureSaid = false;
@@ -300,7 +308,9 @@
     });
 
     // ---- MIDI access, asked for as the page opens.
+    // Ready with the ports listed: since the navigation began, on the page's clock.
     const ready = () => {
+        document.body.dataset.readyAt = performance.now().toFixed(1);
         document.body.dataset.ready = 'true';
     };
     if (!navigator.requestMIDIAccess) {

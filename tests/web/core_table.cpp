@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
                           << "\n";
                 std::string stored;
                 for (const StoredSetupValue& value : kStoredSetupValues)
-                    stored += std::string(value.name) + "=" + std::to_string(value.written(setup)) + " ";
+                    stored +=
+                        std::string(value.name) + "=" + std::to_string(value.written(setup)) + " ";
                 std::cout << "stored " << Describe(setup) << ": " << stored << "\n";
             }
         }
