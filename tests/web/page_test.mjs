@@ -114,6 +114,17 @@ test('setup files: the desktop program and the page read each other\'s, byte for
                                       RDN417_MIDI_BACKEND: 'virtual'}, encoding: 'utf8'});
     assert.match(shown, /channel: 3\nnoteref: 64 \(E 3\)\npitch: table/);
 
+    // A file dropped on the page opens as one picked.
+    const dropped = await page.evaluateHandle((bytes) => {
+        const transfer = new DataTransfer();
+        transfer.items.add(new File([new Uint8Array(bytes)], 'dropped.syx'));
+        return transfer;
+    }, [...fs.readFileSync(path.join(root, 'fuzz/corpus/syx/with-other-device.syx'))]);
+    await page.dispatchEvent('main', 'drop', {dataTransfer: dropped});
+    await until(page, () => document.getElementById('note').textContent.startsWith('dropped.syx'));
+    assert.equal(await page.textContent('#note'), 'dropped.syx: 1 message for other devices skipped.');
+    assert.equal(await page.inputValue('#channel'), '6');
+
     await page.setInputFiles('#open-file', path.join(root, 'fuzz/corpus/syx/truncated.syx'));
     await until(page, () => !document.getElementById('problem').hidden);
     assert.equal(await page.textContent('#problem'),
