@@ -16,7 +16,6 @@
 #include "session/TestNote.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <chrono>
 #include <cmath>

@@ -323,7 +323,7 @@ void TForm1::CloseMidiDevices() {
     MidiInput1->Close();
     learning_->setInput({});
     // No note is left sounding on a port the window lets go of.
-    endTestNote();
+    EndTestNote();
     converter_->close();
 }
 

@@ -65,6 +65,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
     void LoadSettings();
     void SaveSettings();
+    // Releases the test note's "Play" and "Hold", and the note with them.
+    void EndTestNote();
     // The MIDI system chosen in an earlier run, unless the environment chooses.
     void LoadMidiSystem();
 
@@ -119,8 +121,6 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     void testNoteChanged();
     // Sounds the note and channel shown while "Play" is down or "Hold" checked; else silence.
     void updateTestNote();
-    // Releases "Play" and "Hold" and the note with them.
-    void endTestNote();
     void panic();
     // The channel of every message: the channel pot's value minus one.
     int channel() const { return potcanal->State() - 1; }

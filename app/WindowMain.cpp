@@ -18,7 +18,11 @@ int Rdn417RunWindow(int argc, char** argv) {
     try {
         TForm1 form;
         form.show();
-        SessionEnd sessionEnd(form, [&form] { form.SaveSettings(); });
+        // A session that ends takes the program with it: no note is left sounding.
+        SessionEnd sessionEnd(form, [&form] {
+            form.SaveSettings();
+            form.EndTestNote();
+        });
         // A setup file named on the command line (what Qt did not take for itself) opens now,
         // also after "--" where its name begins with "-".
         QStringList rest = QApplication::arguments();

@@ -49,7 +49,7 @@ void TForm1::updateTestNote() {
     }
 }
 
-void TForm1::endTestNote() {
+void TForm1::EndTestNote() {
     {
         const QSignalBlocker quiet(CheckHoldNote);
         CheckHoldNote->setChecked(false);

@@ -6,9 +6,12 @@
 (async () => {
     const $ = (id) => document.getElementById(id);
     const problem = $('problem');
-    const say = (text) => {
+    // What keeps the page from its work; `kind` 'send' for a change that did not arrive, which
+    // goes as soon as one arrives again.
+    const say = (text, kind = '') => {
         problem.textContent = text;
         problem.hidden = !text;
+        problem.dataset.kind = kind;
     };
     const tell = (text) => {
         $('note').textContent = text;
@@ -93,7 +96,7 @@
         say(`${reason}\n\nThe change did not reach the converter: it was for the MIDI output ` +
             `port "${outName}". Check that the converter's MIDI interface is connected and ` +
             'switched on (the page uses the port again as soon as it is back), or pick its ' +
-            'port as "Out", then use Send all.');
+            'port as "Out", then use Send all.', 'send');
     };
     // `at`: when the cable is free for the message, on the page's clock; past for a free cable.
     // Returns when the message started, or -1 when it was not sent.
@@ -106,6 +109,8 @@
         try {
             output.send(bytes, at);
             flash($('light-out'));
+            if (problem.dataset.kind === 'send')
+                say('');
             return Math.max(at, performance.now());
         } catch (error) {
             failed(`${error.name}: ${error.message}`);

@@ -151,6 +151,8 @@ test('a port gone while in use is said, shown as not connected, and used again w
     await page.evaluate((name) => window.midiDouble.addOutput(name, true), kConverter);
     await page.keyboard.press('ArrowRight');
     assert.deepEqual(await settled(page, 1), ['F0 70 00 7E 0F 00 F7']);
+    // What was said of the failure goes once a change arrives again.
+    assert.ok(await page.isHidden('#problem'));
     await context.close();
 });
 
