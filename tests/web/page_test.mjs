@@ -64,6 +64,21 @@ test('each control sends its exact bytes', async () => {
     ]);
     assert.equal(await page.textContent('#noteref-name'), 'E 3');
     assert.equal(await page.getAttribute('#learn-noteref', 'aria-pressed'), 'false');
+
+    // The channel learned sends nothing; the controller learned is sent on it.
+    await page.click('#learn-channel');
+    await page.click('#learn-controller');
+    await page.evaluate(() => window.midiDouble.play('Keys', [0x93, 60, 100]));
+    await page.evaluate(() => window.midiDouble.play('Keys', [0xB3, 7, 0]));
+    assert.deepEqual((await settled(page, 11)).slice(10), ['F0 70 03 7D 07 00 F7']);
+    assert.equal(await page.inputValue('#channel'), '4');
+    // Without "Send Parameters Real Time" a change waits for Send all.
+    await page.click('label[for="realtime"]');
+    await page.focus('#noteref');
+    await page.keyboard.press('ArrowRight');
+    await page.click('#send-all');
+    assert.deepEqual((await settled(page, 14)).slice(11),
+                     ['F0 70 03 7C 00 06 F7', 'F0 70 03 7D 07 00 F7', 'F0 70 03 7E 01 04 F7']);
     assert.deepEqual(page.errors, []);
     await context.close();
 });
