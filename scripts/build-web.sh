@@ -7,6 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/web}
 objects=${2:-$root/build/web-objects}
 mkdir -p "$out" "$objects"
+command -v em++ >/dev/null || "$root/scripts/install-deps.sh" --web >&2
 # Debian's emscripten runs its JavaScript tools with Debian's node modules.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 flags=(-std=c++20 -Oz -Wall -Wextra -Werror -I"$root")

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian packages that building the program needs, and with --test also what
-# testing needs; quick when all are there.
+# Installs the Debian packages that building the program needs, with --test also what testing
+# needs, and with --web only what the web page needs; quick when all are there.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,10 @@ packages=(
     librtmidi-dev libjack-jackd2-dev
     fonts-liberation2
 )
+# --web: only what building and serving the web page needs.
+if [[ ${1:-} == --web ]]; then
+    packages=(emscripten node-acorn python3)
+fi
 if [[ ${1:-} == --test ]]; then
     packages+=(
         libgtest-dev libgmock-dev googletest libbenchmark-dev
