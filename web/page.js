@@ -29,8 +29,13 @@
     for (const text of core.controllerItems())
         controllerList.add(new Option(text));
 
+    // A typed channel is kept to 1..16, as the window's pot keeps it.
+    const channelShown = () => {
+        const typed = Math.round(Number($('channel').value));
+        return Number.isFinite(typed) ? Math.min(16, Math.max(1, typed)) : 1;
+    };
     const setupShown = () => ({
-        channel: Number($('channel').value) - 1,
+        channel: channelShown() - 1,
         noteRef: Number($('noteref').value),
         pitchTable: $('table').checked,
         auxFromController: $('controller').checked,
@@ -153,7 +158,10 @@
         sendParameter(core.codeNoteRef, Number($('noteref').value));
         remember();
     });
-    $('channel').addEventListener('change', remember);
+    $('channel').addEventListener('change', () => {
+        $('channel').value = channelShown();
+        remember();
+    });
     for (const id of ['voct', 'table', 'velocity', 'controller']) {
         $(id).addEventListener('change', () => {
             sendParameter(core.codeModeFlags, core.modeFlags(setupShown()));
@@ -164,6 +172,10 @@
         if (controllerList.selectedIndex > 0)
             sendParameter(core.codeAuxController, controllerList.selectedIndex - 1);
         remember();
+    });
+    $('test').addEventListener('change', () => {
+        const typed = Math.round(Number($('test').value));
+        $('test').value = Number.isFinite(typed) ? Math.min(127, Math.max(0, typed)) : 0;
     });
     $('test').addEventListener('input', () => {
         const value = Number($('test').value);

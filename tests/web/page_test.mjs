@@ -45,9 +45,11 @@ test('each control sends its exact bytes', async () => {
     await page.keyboard.press('ArrowDown');
     await page.click('#test', {clickCount: 3});
     await page.keyboard.type('64');
+    // A channel past 16 is 16, as on the window's pot.
     await page.click('#channel', {clickCount: 3});
-    await page.keyboard.type('16');
+    await page.keyboard.type('17');
     await page.keyboard.press('Tab');
+    assert.equal(await page.inputValue('#channel'), '16');
     await page.focus('#noteref');
     await page.keyboard.press('ArrowLeft');
     await page.click('#send-all');
