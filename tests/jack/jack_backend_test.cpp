@@ -64,23 +64,29 @@ TEST(JackBackend, PortsOpenedAndClosedUnderTrafficWhileTheServerDiesNeverMeetFre
         // every 5 ms towards our input, and a dump that takes what our output sends.
         ChildProcess dump({"jack_midi_dump", receiver});
         ChildProcess notes({"jack_midiseq", sender, "240", "0", "60", "120"});
-        // Killed at a different moment of each round: before, between or during the sends.
+        // Killed at a different moment of each round, in the round's own cycle: before the
+        // ports open, once they are open, in the middle of the sends, or before they close.
         killed.store(false);
-        std::thread killer([round] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300 + 150 * round));
-            server->kill();
-            killed.store(true);
-        });
+        const auto killAt = [&](int cycle, int moment) {
+            if (cycle == round && moment == round && !killed.load()) {
+                server->kill();
+                killed.store(true);
+            }
+        };
         for (int cycle = 0; cycle < 8; ++cycle) {
+            killAt(cycle, 0);
             TMidiOutput out(nullptr);
             TMidiInput in(nullptr);
             if (!OpenOnceListed<TMidiOutput, EmidioutputError>(out, receiver + ":input") ||
                 !OpenOnceListed<TMidiInput, EMidiInputError>(in, sender + ":out"))
                 break;
             in.Start();
+            killAt(cycle, 1);
             const auto message = Parameter(0, 126, cycle);
             try {
                 for (int i = 0; i < 50; ++i) {
+                    if (i == 25)
+                        killAt(cycle, 2);
                     out.SendLongMessage(message.data(), 7);
                     out.SendShortMessage(0xB0, 1, static_cast<std::uint8_t>(i));
                 }
@@ -90,6 +96,7 @@ TEST(JackBackend, PortsOpenedAndClosedUnderTrafficWhileTheServerDiesNeverMeetFre
             }
             while (in.GetMidiEvent()) {
             }
+            killAt(cycle, 3);
             in.Close();
             try {
                 PumpUntil([&] { return out.PendingLongMessages() == 0; }, 15000);
@@ -97,7 +104,8 @@ TEST(JackBackend, PortsOpenedAndClosedUnderTrafficWhileTheServerDiesNeverMeetFre
             }
             EXPECT_TRUE(out.Close());
         }
-        killer.join();
+        // A round whose cycles all ended early still ends with its server gone.
+        killAt(round, round);
         ASSERT_TRUE(server->start()) << server->unavailable();
     }
 }
