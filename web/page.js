@@ -156,8 +156,9 @@
     $('noteref').addEventListener('input', () => {
         showNoteRef();
         sendParameter(core.codeNoteRef, Number($('noteref').value));
-        remember();
     });
+    // Kept once a drag ends or a key has stepped, not at every pointer move.
+    $('noteref').addEventListener('change', remember);
     $('channel').addEventListener('change', () => {
         $('channel').value = channelShown();
         remember();
